@@ -55,7 +55,10 @@ int RunProgram() {
   while (PlatformGetMessage(&message)) PlatformDispatchMessage(message);
 
   if (LauncherClosed || !StartRequested) return 0;
+  return RunShow();
+}
 
+int RunShow() {
   SetDefaultSettings();
   PlatformWindow window = CreateDemoWindow("Vellumar 2", ScreenWidth, ScreenHeight);
   if (!window) {

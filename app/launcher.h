@@ -12,4 +12,8 @@
 // not be set up.
 int RunProgram();
 
+// The show after the launcher's button: settings, window, context, sound, the demo
+// sequence, shut-down. Returns 1 when the window or the context could not be set up.
+int RunShow();
+
 long LauncherProc(const PlatformMessage& message);

@@ -243,8 +243,13 @@ PlatformWindow PlatformCreateShowWindow(const char* title, int width, int height
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.doubleBuffer ? 1 : 0);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-  SDL_Window* sdl = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
-                                     height, SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP);
+  // The window covers the whole desktop from the start, so that it does so even where no
+  // window manager acts on the full-screen request.
+  SDL_Rect bounds = {0, 0, width, height};
+  SDL_GetDisplayBounds(0, &bounds);
+  SDL_Window* sdl = SDL_CreateWindow(
+      title, bounds.x, bounds.y, bounds.w, bounds.h,
+      SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
   if (!sdl) {
     LogError("platform", "no full-screen window: %s", SDL_GetError());
     return PlatformNoWindow;
@@ -328,7 +333,10 @@ void* PlatformGetProcAddress(const char* name) {
 void PlatformPresent() {
   presents++;
   ClockNotePresent();
-  if (!haveContext) return;
+  if (!haveContext) {
+    if (presentHook) presentHook(presentUser);
+    return;
+  }
   WindowRecord* w = FindWindow(showWindow);
   if (backend == BackendHeadless || !w || !w->sdl) {
     glFlush();

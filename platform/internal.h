@@ -18,6 +18,8 @@ struct WindowRecord {
   SDL_Window* sdl = nullptr;
   PlatformWindowProc proc = nullptr;
   LauncherState* launcher = nullptr;
+  bool placed = false;  // moved by PlatformMoveWindow: the frame's corner at (placedX, placedY)
+  int placedX = 0, placedY = 0;
 };
 PlatformWindow RegisterWindow(WindowKind kind, SDL_Window* sdl);
 WindowRecord* FindWindow(PlatformWindow window);

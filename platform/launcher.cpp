@@ -261,6 +261,9 @@ void PlatformMoveWindow(PlatformWindow window, int x, int y) {
   WindowRecord* w = FindWindow(window);
   if (!w || !w->sdl) return;
   // The position names the outer frame's corner; SDL places the client area.
+  w->placed = true;
+  w->placedX = x;
+  w->placedY = y;
   int top = 0, left = 0, bottom = 0, right = 0;
   SDL_GetWindowBordersSize(w->sdl, &top, &left, &bottom, &right);
   SDL_SetWindowPosition(w->sdl, x + left, y + top);
@@ -272,6 +275,13 @@ void PlatformShowWindow(PlatformWindow window, bool shown) {
   if (!w || !w->sdl) return;
   if (shown) {
     SDL_ShowWindow(w->sdl);
+    // Mapping a window may let the window system place it anew; a window that was moved
+    // keeps its place, measured with the frame it has now that it is shown.
+    if (w->placed) {
+      int top = 0, left = 0, bottom = 0, right = 0;
+      SDL_GetWindowBordersSize(w->sdl, &top, &left, &bottom, &right);
+      SDL_SetWindowPosition(w->sdl, w->placedX + left, w->placedY + top);
+    }
     if (w->launcher) Paint(w->sdl, w->launcher);
   } else {
     SDL_HideWindow(w->sdl);
