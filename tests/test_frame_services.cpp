@@ -23,6 +23,17 @@ class FrameServices : public HeadlessGL {
     for (int y : {0, height / 3, height / 2, height - 1})
       for (int x : {0, width / 4, width / 2, width - 1}) ExpectNear(Pixel(x, y), want, tolerance, what);
   }
+  // The state an overlay leaves: depth test, texturing, blending and the blend function.
+  void ExpectState(bool depth, bool texture, bool blend, GLenum src, GLenum dst) {
+    EXPECT_EQ((bool)glIsEnabled(GL_DEPTH_TEST), depth);
+    EXPECT_EQ((bool)glIsEnabled(GL_TEXTURE_2D), texture);
+    EXPECT_EQ((bool)glIsEnabled(GL_BLEND), blend);
+    GLint s = 0, d = 0;
+    glGetIntegerv(GL_BLEND_SRC, &s);
+    glGetIntegerv(GL_BLEND_DST, &d);
+    EXPECT_EQ((GLenum)s, src);
+    EXPECT_EQ((GLenum)d, dst);
+  }
   void TearDown() override {
     for (uint32_t& name : TextureTable) {
       if (name) glDeleteTextures(1, &name);
@@ -52,14 +63,7 @@ TEST_F(FrameServices, FadeToBlackScalesTheFrame) {
     FillFrame(200, 100, 50);
     FadeToBlack(c.amount);
     ExpectEverywhere(c.want, 2, "fade");
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    GLint src, dst;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(src, GL_DST_COLOR);
-    EXPECT_EQ(dst, GL_ZERO);
+    ExpectState(true, true, false, GL_DST_COLOR, GL_ZERO);
   }
 }
 
@@ -69,14 +73,7 @@ TEST_F(FrameServices, AddFlashAddsGrey) {
   ExpectEverywhere({100, 60, 20}, 1, "flash 0");
   AddFlash(0.25f);
   ExpectEverywhere({164, 124, 84}, 2, "flash 0.25");
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  GLint src, dst;
-  glGetIntegerv(GL_BLEND_SRC, &src);
-  glGetIntegerv(GL_BLEND_DST, &dst);
-  EXPECT_EQ(src, GL_ONE);
-  EXPECT_EQ(dst, GL_ONE);
+  ExpectState(true, true, false, GL_ONE, GL_ONE);
 }
 
 TEST_F(FrameServices, DrawPictureCoversTheScreenTinted) {
