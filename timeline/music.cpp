@@ -1,6 +1,37 @@
-// timeline/music.cpp - the sound output. Until the music layer is built the show is
-// silent: starting and stopping sound do nothing.
+// timeline/music.cpp - the music layer over the platform's sound output.
 #include "timeline/music.h"
 
-void StartSound() {}
-void StopSound() {}
+#include "platform/sound.h"
+
+bool SoundEnabled = false;
+SoundStream* MusicStream = nullptr;
+
+void StartSound() {
+  // The result is not acted on: a machine without sound plays the show in silence, and
+  // every later call finds no device and does nothing.
+  SoundInit(SoundMixRate);
+  SoundSetAnalyserActive(true);
+  SoundEnabled = true;
+}
+
+void StopSound() {
+  SoundSetAnalyserActive(false);
+  SoundClose();  // closes every stream, MusicStream among them
+  MusicStream = nullptr;
+  SoundEnabled = false;
+}
+
+void PlayMusic(const char* fileName) {
+  if (!SoundEnabled) return;
+  // The stream before is no longer played by anyone; its file and decoder go with it.
+  if (MusicStream) SoundCloseStream(MusicStream);
+  MusicStream = SoundOpenStream(fileName);
+  SoundPlay(0, MusicStream);
+}
+
+void StopMusic() {
+  if (!SoundEnabled) return;
+  SoundStop(MusicStream);
+}
+
+void SetVolume(int channel, int volume) { SoundSetVolume(channel, volume); }
