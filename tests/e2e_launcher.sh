@@ -105,12 +105,12 @@ run_at() {  # run_at WIDTH HEIGHT
 
   # 1. The launcher's close box ends the program: status 0, no show window.
   start_show
-  if id="$(wait_window "$launcher_title" 10)"; then
+  if id="$(wait_window "$launcher_title" 20)"; then
     wait_placed "$id"
     [ "$x $y" = "100 100" ] || fail "launcher at ($x, $y), not (100, 100)"
     [ "$w" -gt 250 ] && [ "$h" -gt 80 ] || fail "launcher is ${w}x${h}"
     "$closer" "$id"
-    wait_exit 10
+    wait_exit 20
     [ "$status" = "0" ] || fail "closing the launcher gave status $status"
     grep -q . "$work/out.log" && { echo "program output:"; cat "$work/out.log"; }
     xdotool search --name "$show_title" >/dev/null 2>&1 && fail "a show window appeared"
@@ -121,7 +121,7 @@ run_at() {  # run_at WIDTH HEIGHT
 
   # 2. Enter and Escape do nothing in the launcher; a click on "Fire !" starts the show.
   start_show
-  if id="$(wait_window "$launcher_title" 10)"; then
+  if id="$(wait_window "$launcher_title" 20)"; then
     wait_placed "$id"
     xdotool mousemove 150 150 key Return key Escape
     sleep 0.5
@@ -130,7 +130,7 @@ run_at() {  # run_at WIDTH HEIGHT
       fail "Enter or Escape started the show"
     # The button's centre: (11 + 281 / 2, 89 + 23 / 2) in the client area.
     xdotool mousemove 251 201 click 1
-    if sid="$(wait_window "$show_title" 10)"; then
+    if sid="$(wait_window "$show_title" 20)"; then
       read -r x y w h <<<"$(geometry "$sid")"
       [ "$x $y $w $h" = "0 0 $W $H" ] || fail "show window is ${w}x${h} at ($x, $y), not the screen"
       sleep 1.5
@@ -151,7 +151,7 @@ run_at() {  # run_at WIDTH HEIGHT
       [ "$lit" -ge 2 ] || fail "the picture is missing from the centre"
       cp "$work/screen.png" "$build/tests/e2e-screen-${W}x${H}.png" 2>/dev/null
       xdotool key Escape
-      wait_exit 10
+      wait_exit 20
       [ "$status" = "0" ] || fail "Escape gave status $status"
     else
       fail "no show window after the click"
@@ -170,13 +170,13 @@ run_at 1920 1080
 # 3. Alt+F4 on the show window ends the show like Escape.
 echo "== Alt+F4"
 start_show
-if id="$(wait_window "$launcher_title" 10)"; then
+if id="$(wait_window "$launcher_title" 20)"; then
   wait_placed "$id"
   xdotool mousemove 251 201 click 1
-  if sid="$(wait_window "$show_title" 10)"; then
+  if sid="$(wait_window "$show_title" 20)"; then
     sleep 0.5
     xdotool key alt+F4
-    wait_exit 10
+    wait_exit 20
     [ "$status" = "0" ] || fail "Alt+F4 gave status $status"
   else
     fail "no show window"
