@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "timeline/demo_sequence.h"
 #include "timeline/music.h"
+#include "tools/render/preview.h"
 
 namespace {
 const char* const Usage =
@@ -144,6 +145,7 @@ void OnPresent(void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && strcmp(argv[1], "--preview") == 0) return RunPreview(argc, argv);
   if (!ParseOptions(argc, argv, &state.options)) return 2;
   const Options& o = state.options;
   for (double t : o.at) state.atFrames.push_back(lround(t * o.fps));
