@@ -39,17 +39,7 @@ uint32_t Texture(int size, uint32_t seed, bool alpha) {
 }
 
 SceneObject* AddNode(Scene3ds* scene, uint16_t kind, const char* name) {
-  SceneObject* node = scene;
-  if (scene->objectCount > 0) {
-    node = new SceneObject;
-    SceneObject* last = scene;
-    while (last->next) last = last->next;
-    last->next = node;
-    node->prev = last;
-  }
-  scene->objectCount++;
-  node->kind = kind;
-  strncpy(node->name, name, sizeof node->name - 1);
+  SceneObject* node = AppendNode(scene, kind, name);
   node->additive = name[0] == '%' && name[1] != '%';
   node->alphaMasked = name[0] == '%' && name[1] == '%';
   node->reflective = name[0] == '?';

@@ -2,6 +2,7 @@
 #include "engine/scene.h"
 
 #include <cstring>
+#include <new>
 
 #include "effects/particles.h"
 #include "engine/file_reading.h"
@@ -76,3 +77,23 @@ Scene3ds::~Scene3ds() {
 }
 
 void ReleaseScene(Scene3ds* scene) { delete scene; }
+
+SceneObject* AppendNode(Scene3ds* scene, uint16_t kind, const char* name) {
+  if (!scene || scene->objectCount == UINT16_MAX) return nullptr;
+  SceneObject* node = scene;
+  if (scene->objectCount > 0) {
+    node = new (std::nothrow) SceneObject();
+    if (!node) return nullptr;
+    SceneObject* last = scene;
+    while (last->next) last = last->next;
+    last->next = node;
+    node->prev = last;
+  }
+  scene->objectCount++;
+  node->kind = kind;
+  if (name) {
+    strncpy(node->name, name, sizeof node->name - 1);
+    node->name[sizeof node->name - 1] = 0;
+  }
+  return node;
+}

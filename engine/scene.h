@@ -152,6 +152,11 @@ struct Scene3ds : SceneObject {
   SceneObject* FindObject(const char* name);
 };
 
+// Appends a new node of `kind` named `name` to the end of the scene's list (the first one
+// fills the scene's own node) and returns it; null when the list is full or memory ran
+// out. For scenes built in code: generated content, tests and benchmarks.
+SceneObject* AppendNode(Scene3ds* scene, uint16_t kind, const char* name);
+
 // Destroys the particle systems, frees every node's arrays, every node other than the
 // scene, then the scene itself. Null is allowed. Texture objects stay on the card.
 void ReleaseScene(Scene3ds* scene);

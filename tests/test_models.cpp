@@ -184,18 +184,7 @@ std::vector<uint8_t> SquareModel() {
 }
 
 SceneObject* AddNode(Scene3ds* scene, uint16_t kind, const char* name) {
-  SceneObject* node = scene;
-  if (scene->objectCount > 0) {
-    node = new SceneObject;
-    SceneObject* last = scene;
-    while (last->next) last = last->next;
-    last->next = node;
-    node->prev = last;
-  }
-  scene->objectCount++;
-  node->kind = kind;
-  strncpy(node->name, name, sizeof node->name - 1);
-  return node;
+  return AppendNode(scene, kind, name);
 }
 
 // One triangle, with the given corners, white and untextured-coordinate.

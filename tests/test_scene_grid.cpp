@@ -15,18 +15,7 @@
 namespace {
 
 SceneObject* AddNode(Scene3ds* scene, uint16_t kind, const char* name) {
-  SceneObject* node = scene;
-  if (scene->objectCount > 0) {
-    node = new SceneObject;
-    SceneObject* last = scene;
-    while (last->next) last = last->next;
-    last->next = node;
-    node->prev = last;
-  }
-  scene->objectCount++;
-  node->kind = kind;
-  strncpy(node->name, name, sizeof node->name - 1);
-  return node;
+  return AppendNode(scene, kind, name);
 }
 
 // A mesh of separate triangles, three vertices each, from a list of corner triples.
