@@ -17,6 +17,7 @@
 #include <unzip.h>
 #include <zlib.h>
 
+#include "assets/archive.h"
 #include "data/resources.h"
 #include "tests/support/test_support.h"
 #include "tools/bake/archive.h"
@@ -258,6 +259,29 @@ TEST_F(Bake, EveryPictureDecodesAsRgbAtAPowerOfTwoAndSuitsItsRole) {
   Picture page = Decode("pict/scroll.jpg");
   EXPECT_GE(page.width, 1024);
   EXPECT_GE(page.height, page.width * 3);
+}
+
+TEST_F(Bake, TheShowUnpacksTheArchiveAndRemovesItAgain) {
+  ASSERT_TRUE(baked);
+  std::string dir = FreshDirectory(Unique("bake_show_unpack"));
+  fs::copy_file(first + "/datas.vlo", dir + "/datas.vlo");
+  std::error_code ec;
+  fs::path previous = fs::current_path(ec);
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  FILE* report = tmpfile();
+  SetArchiveStreams(report, nullptr);
+  int result = UnpackArchive();
+  for (const auto& [name, m] : members) {
+    EXPECT_TRUE(ReadFile(fs::path(dir) / name) == m.bytes) << name << " unpacked differently";
+  }
+  RemoveWorkDirectories();
+  SetArchiveStreams(nullptr, nullptr);
+  fclose(report);
+  for (const char* work : {"maps", "pict", "text"}) EXPECT_FALSE(fs::exists(fs::path(dir) / work)) << work;
+  EXPECT_TRUE(fs::exists(fs::path(dir) / "datas.vlo"));
+  ASSERT_EQ(chdir(previous.c_str()), 0);
+  EXPECT_GE(result, 0);
+  fs::remove_all(dir, ec);
 }
 
 TEST(BakeArchive, WritesWhatItIsGivenAndLeavesNothingBehindOnFailure) {
