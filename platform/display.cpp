@@ -43,6 +43,8 @@ void* presentUser = nullptr;
 
 // Windowed backend.
 PlatformWindow showWindow = PlatformNoWindow;
+bool showWindowed = false;  // an ordinary window instead of full screen (tools)
+int windowedWidth = 0, windowedHeight = 0;
 SDL_GLContext sdlContext = nullptr;
 
 // Headless backend.
@@ -247,9 +249,17 @@ PlatformWindow PlatformCreateShowWindow(const char* title, int width, int height
   // window manager acts on the full-screen request.
   SDL_Rect bounds = {0, 0, width, height};
   SDL_GetDisplayBounds(0, &bounds);
-  SDL_Window* sdl = SDL_CreateWindow(
-      title, bounds.x, bounds.y, bounds.w, bounds.h,
-      SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+  SDL_Window* sdl = nullptr;
+  if (showWindowed) {
+    sdl = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                           windowedWidth > 0 ? windowedWidth : width,
+                           windowedHeight > 0 ? windowedHeight : height,
+                           SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+  } else {
+    sdl = SDL_CreateWindow(
+        title, bounds.x, bounds.y, bounds.w, bounds.h,
+        SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+  }
   if (!sdl) {
     LogError("platform", "no full-screen window: %s", SDL_GetError());
     return PlatformNoWindow;
@@ -261,6 +271,12 @@ PlatformWindow PlatformCreateShowWindow(const char* title, int width, int height
   showWindow = RegisterWindow(WindowKindShow, sdl);
   if (!showWindow) SDL_DestroyWindow(sdl);
   return showWindow;
+}
+
+void PlatformSetShowWindowed(bool windowed, int width, int height) {
+  showWindowed = windowed;
+  windowedWidth = width;
+  windowedHeight = height;
 }
 
 void PlatformFocusWindow(PlatformWindow window) {

@@ -170,6 +170,10 @@ struct PixelFormatRequest {
 PlatformWindow PlatformCreateShowWindow(const char* title, int frameWidth, int frameHeight,
                                         const PixelFormatRequest& format, const uint8_t* icon,
                                         size_t iconSize);
+// Tools only: the next show window is an ordinary resizable window of windowWidth by
+// windowHeight instead of full screen; the frame is still scaled into it with its aspect
+// kept (black bars). The show itself never calls this.
+void PlatformSetShowWindowed(bool windowed, int windowWidth, int windowHeight);
 void PlatformFocusWindow(PlatformWindow window);
 void PlatformClientSize(PlatformWindow window, int* width, int* height);  // the frame's size
 void PlatformShowCursor(bool shown);

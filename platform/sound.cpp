@@ -428,3 +428,32 @@ void SoundSetVolume(int channel, int volume) {
   if (!state || channel != 0) return;
   state->volume.store(std::clamp(volume, 0, 255));
 }
+
+bool SoundDecodeFile(const char* path, int mixRate, size_t maxFrames,
+                     std::vector<int16_t>* samples) {
+  samples->clear();
+  if (!path) return false;
+  if (mixRate <= 0) mixRate = SoundMixRate;
+  FILE* file = fopen(path, "rb");
+  if (!file) {
+    LogWarn("sound", "%s: cannot open", path);
+    return false;
+  }
+  fclose(file);
+  mpg123_init();  // a no-op once done; the decoder thread may never have run
+  SoundStream stream;
+  stream.path = path;
+  std::vector<int16_t> block;
+  bool ok = true;
+  int emptyBlocks = 0;  // a decoder that keeps giving nothing is given up on
+  while (!stream.finished && samples->size() / 2 < maxFrames && emptyBlocks < 1000) {
+    DecodeBlock(&stream, mixRate, &block);
+    emptyBlocks = block.empty() ? emptyBlocks + 1 : 0;
+    size_t room = maxFrames - samples->size() / 2;
+    size_t frames = std::min(block.size() / 2, room);
+    samples->insert(samples->end(), block.begin(), block.begin() + (ptrdiff_t)frames * 2);
+  }
+  if (stream.failed) ok = false;
+  ReleaseDecoder(&stream);
+  return ok;
+}

@@ -14,6 +14,10 @@
 // main thread only.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 enum { SoundMixRate = 44100 };
 
 struct SoundStream;  // opaque; owned by the sound layer
@@ -45,3 +49,11 @@ void SoundCloseStream(SoundStream* stream);
 // Channel volume 0 to 255 (clamped), applied linearly to the samples from the next
 // output buffer on.
 void SoundSetVolume(int channel, int volume);
+
+// Decodes a whole MP3 file at once on the caller's thread, for tools that mix offline:
+// interleaved 16-bit stereo at `mixRate` (mono doubled, other rates resampled), at most
+// `maxFrames` frames (the rest of the file is not read). Works whether or not the layer
+// is started. False when the file cannot be opened or does not decode; `samples` then
+// holds what decoded before the fault (often nothing).
+bool SoundDecodeFile(const char* path, int mixRate, size_t maxFrames,
+                     std::vector<int16_t>* samples);

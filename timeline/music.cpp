@@ -2,6 +2,7 @@
 #include "timeline/music.h"
 
 #include "platform/sound.h"
+#include "timeline/music_log.h"
 
 bool SoundEnabled = false;
 SoundStream* MusicStream = nullptr;
@@ -17,6 +18,7 @@ void StartSound() {
 void StopSound() {
   SoundSetAnalyserActive(false);
   SoundClose();  // closes every stream, MusicStream among them
+  if (SoundEnabled) MusicLogAdd(MusicEventSoundOff, nullptr, 0);
   MusicStream = nullptr;
   SoundEnabled = false;
 }
@@ -27,11 +29,17 @@ void PlayMusic(const char* fileName) {
   if (MusicStream) SoundCloseStream(MusicStream);
   MusicStream = SoundOpenStream(fileName);
   SoundPlay(0, MusicStream);
+  MusicLogAdd(MusicEventPlay, fileName, 255);
 }
 
 void StopMusic() {
   if (!SoundEnabled) return;
   SoundStop(MusicStream);
+  MusicLogAdd(MusicEventStop, nullptr, 0);
 }
 
-void SetVolume(int channel, int volume) { SoundSetVolume(channel, volume); }
+void SetVolume(int channel, int volume) {
+  SoundSetVolume(channel, volume);
+  // Only channel 0 carries sound, and only a started layer has a channel at all.
+  if (SoundEnabled && channel == 0) MusicLogAdd(MusicEventVolume, nullptr, volume);
+}

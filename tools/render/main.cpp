@@ -1,6 +1,12 @@
-// tools/render/main.cpp - vellumar2-render: plays the show's own code on the headless
-// backend, on a virtual clock that advances one frame period per presented frame, and
-// writes chosen frames as PNG files.
+// tools/render/main.cpp - vellumar2-render: plays the show's own code, headless on a
+// virtual clock (or in a window at real time), and captures it: PNG frames, an H.264
+// video with the music, a contact sheet, or frame-time figures.
+//
+// The whole show is played through RunDemo, exactly as the program plays it. A single
+// scene (--scene) and the benchmark (which needs to know where each scene begins) play
+// the same running order from the scene table instead: the loading, the scenes, the
+// change of track before the scrolling page, the release.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -10,175 +16,279 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "app/gl.h"
 #include "app/settings.h"
 #include "app/window.h"
 #include "platform/platform.h"
+#include "platform/sound.h"
+#include "scenes/scenes.h"
 #include "timeline/demo_sequence.h"
+#include "timeline/frame_services.h"
 #include "timeline/music.h"
+#include "timeline/music_log.h"
+#include "tools/render/audio_mix.h"
+#include "tools/render/bench_stats.h"
+#include "tools/render/capture.h"
+#include "tools/render/contact_sheet.h"
+#include "tools/render/options.h"
 #include "tools/render/preview.h"
+#include "tools/render/video.h"
+
+void LoadAssets();
+void ReleaseAssets();
 
 namespace {
-const char* const Usage =
-    "usage: vellumar2-render [--out DIR] [--fps N] [--size WxH] [--every N | --at T[,T...]]\n"
-    "\n"
-    "Plays the show headless on a virtual clock and writes frames as PNG files.\n"
-    "  --out DIR     directory for the frames (default: frames); created if missing\n"
-    "  --fps N       frames per second of show time (default: 30)\n"
-    "  --size WxH    size of the frame (default: 1024x768)\n"
-    "  --every N     write every Nth frame (default: one frame per second of show time)\n"
-    "  --at T,...    write the frames at these show times in seconds instead\n"
-    "  --help        this text\n";
+// What the loading takes on the show's clock besides drawing: 15 loading-screen steps of
+// a quarter second and the four-second wait with the first track playing.
+const double LoadingSeconds = 15 * 0.25 + 4.0;
+const double WaitSeconds = 4.0;
 
-struct Options {
-  std::string out = "frames";
-  double fps = 30;
-  int width = 1024, height = 768;
-  long every = 0;
-  std::vector<double> at;
-};
-
-struct RenderState {
-  Options options;
-  std::vector<long> atFrames;
-  long written = 0;
-  bool failed = false;
-} state;
-
-bool ParseNumber(const char* text, double* value) {
-  char* end = nullptr;
-  errno = 0;
-  double v = strtod(text, &end);
-  if (errno || end == text || *end || !std::isfinite(v)) return false;
-  *value = v;
-  return true;
+// How far into its track the music is when scene `index` begins in the whole show.
+double TrackPositionMs(int index) {
+  const int second = SecondTrackScene;
+  bool onSecond = index >= second;
+  double ms = onSecond ? 0 : WaitSeconds * 1000;
+  for (int i = onSecond ? second : 0; i < index; i++) ms += Scenes[i].seconds * 1000.0;
+  return ms;
 }
 
-bool ParseOptions(int argc, char** argv, Options* o) {
-  for (int i = 1; i < argc; i++) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      fputs(Usage, stdout);
-      exit(0);
+// The running order from the scene table. `only` < 0: every scene.
+void PlayFromTable(int only, bool arm, bool bench) {
+  LoadAssets();
+  for (int i = 0; i < SceneCount; i++) {
+    if (only >= 0 && i != only) continue;
+    if (i == SecondTrackScene) {
+      StopMusic();
+      PlayMusic("vellumar2.mp3");
+      SetVolume(0, 140);
     }
-    if (i + 1 >= argc) {
-      fprintf(stderr, "vellumar2-render: %s needs a value\n", arg.c_str());
-      return false;
-    }
-    const char* value = argv[++i];
-    double number = 0;
-    if (arg == "--out") {
-      o->out = value;
-    } else if (arg == "--fps") {
-      if (!ParseNumber(value, &number) || number < 1 || number > 1000) {
-        fprintf(stderr, "vellumar2-render: --fps wants a number from 1 to 1000\n");
-        return false;
-      }
-      o->fps = number;
-    } else if (arg == "--size") {
-      int w = 0, h = 0;
-      char tail = 0;
-      if (sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 ||
-          h > 8192) {
-        fprintf(stderr, "vellumar2-render: --size wants WxH, each from 16 to 8192\n");
-        return false;
-      }
-      o->width = w;
-      o->height = h;
-    } else if (arg == "--every") {
-      if (!ParseNumber(value, &number) || number < 1 || number != floor(number)) {
-        fprintf(stderr, "vellumar2-render: --every wants a whole number of at least 1\n");
-        return false;
-      }
-      o->every = (long)number;
-    } else if (arg == "--at") {
-      std::string list = value;
-      size_t start = 0;
-      while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        std::string item = list.substr(start, comma == std::string::npos ? std::string::npos
-                                                                         : comma - start);
-        if (!ParseNumber(item.c_str(), &number) || number < 0) {
-          fprintf(stderr, "vellumar2-render: --at wants times in seconds, like 0.5,2,10\n");
-          return false;
-        }
-        o->at.push_back(number);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
-    } else {
-      fprintf(stderr, "vellumar2-render: unknown option %s\n%s", arg.c_str(), Usage);
-      return false;
-    }
+    if (arm && i == only) ArmCapture();
+    if (bench && !EscapeRequested) BenchScene(SceneNames[i]);
+    Scenes[i].run();
   }
-  return true;
+  ReleaseAssets();
 }
 
-bool Chosen(long frame) {
-  const Options& o = state.options;
-  if (!state.atFrames.empty()) {
-    for (long f : state.atFrames)
-      if (f == frame) return true;
+// The floor of this context: frames that only clear and present, and frames with one
+// full-screen textured quad. Medians of real time, each frame finished by the driver.
+void MeasureFloor(BenchReport* report) {
+  const int size = 512, frames = 120;
+  std::vector<uint8_t> texels((size_t)size * size * 3);
+  for (size_t i = 0; i < texels.size(); i++) texels[i] = (uint8_t)(i * 7 % 251);
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  for (int pass = 0; pass < 2; pass++) {
+    std::vector<double> times;
+    glFinish();
+    for (int f = 0; f < frames; f++) {
+      double start = WallMs();
+      ClearFrame();
+      if (pass == 1) {
+        // At eye depth -3.6 this quad covers the screen with the show's projection.
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 1);
+        glVertex3f(-2.0f, -1.5f, -3.6f);
+        glTexCoord2f(1, 1);
+        glVertex3f(2.0f, -1.5f, -3.6f);
+        glTexCoord2f(1, 0);
+        glVertex3f(2.0f, 1.5f, -3.6f);
+        glTexCoord2f(0, 0);
+        glVertex3f(-2.0f, 1.5f, -3.6f);
+        glEnd();
+      }
+      EndFrame();
+      glFinish();
+      times.push_back(WallMs() - start);
+    }
+    (pass == 0 ? report->clearMs : report->quadMs) = Summarise(times).medianMs;
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDeleteTextures(1, &texture);
+}
+
+bool MakeDirectory(const std::string& dir) {
+  if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+    fprintf(stderr, "vellumar2-render: cannot create %s: %s\n", dir.c_str(), strerror(errno));
     return false;
   }
-  long every = o.every > 0 ? o.every : std::max(1L, lround(o.fps));
-  return frame % every == 0;
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    fprintf(stderr, "vellumar2-render: %s is not a directory\n", dir.c_str());
+    return false;
+  }
+  return true;
 }
 
-// Called after each presented frame: write it if chosen, then move the clock on.
-void OnPresent(void*) {
-  long frame = (long)PlatformPresentCount() - 1;
-  if (Chosen(frame)) {
-    int w, h;
-    std::vector<uint8_t> pixels = PlatformReadFrame(&w, &h);
-    char name[64];
-    snprintf(name, sizeof name, "/frame-%06ld.png", frame);
-    std::string path = state.options.out + name;
-    if (WritePng(path, w, h, pixels.data())) {
-      printf("%s  t=%.3f s\n", path.c_str(), frame / state.options.fps);
-      state.written++;
-    } else {
-      state.failed = true;
-    }
+// --window: the show at real time in an ordinary window, with its music.
+double windowStopMs = -1;
+void OnWindowPresent(void*) {
+  if (windowStopMs >= 0 && PlatformTicks() >= windowStopMs) EscapeRequested = true;
+}
+
+int RunWindow(const RenderOptions& o) {
+  PlatformSelectBackend(BackendWindowed);
+  PlatformSetShowWindowed(true, o.width, o.height);
+  SetDefaultSettings();
+  ScreenWidth = o.width;
+  ScreenHeight = o.height;
+  PlatformWindow window = CreateDemoWindow("Vellumar 2", o.width, o.height);
+  if (!window || InitGL(window) == InitGLFailed) {
+    fprintf(stderr, "vellumar2-render: no window with a GL context (is there a display?)\n");
+    ShutdownGL();
+    return 1;
   }
-  PlatformAdvanceVirtualTime(1000.0 / state.options.fps);
+  PlatformShowCursor(true);  // an ordinary window keeps the pointer
+  StartSound();
+  if (o.toSeconds >= 0) windowStopMs = PlatformTicks() + o.toSeconds * 1000.0;
+  PlatformSetPresentHook(OnWindowPresent, nullptr);
+  if (o.scene.empty())
+    RunDemo();
+  else
+    PlayFromTable(SceneIndex(o.scene.c_str()), false, false);
+  PlatformSetPresentHook(nullptr, nullptr);
+  ShutdownAll();
+  return 0;
+}
+
+void PrintMusic(const std::vector<MusicSegment>& plan, double originMs, double lengthMs) {
+  for (const MusicSegment& s : plan) {
+    double end = s.endMs < 0 ? lengthMs + originMs : s.endMs;
+    if (end <= originMs || s.startMs - originMs >= lengthMs) continue;
+    printf("music: %s from %.3f s", s.file.c_str(), (s.startMs - originMs) / 1000.0);
+    if (s.endMs >= 0 && s.endMs - originMs < lengthMs)
+      printf(" to %.3f s", (s.endMs - originMs) / 1000.0);
+    printf(", volume %d\n", s.volumes.empty() ? 255 : s.volumes.back().volume);
+  }
 }
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && strcmp(argv[1], "--preview") == 0) return RunPreview(argc, argv);
-  if (!ParseOptions(argc, argv, &state.options)) return 2;
-  const Options& o = state.options;
-  for (double t : o.at) state.atFrames.push_back(lround(t * o.fps));
-  if (mkdir(o.out.c_str(), 0777) != 0 && errno != EEXIST) {
-    fprintf(stderr, "vellumar2-render: cannot create %s: %s\n", o.out.c_str(), strerror(errno));
+  RenderOptions o;
+  switch (ParseRenderOptions(argc, argv, &o)) {
+    case ParseHelp:
+      return 0;
+    case ParseBad:
+      return 2;
+    case ParseRun:
+      break;
+  }
+  if (o.height < 256)
+    fprintf(stderr, "vellumar2-render: note: below 256 pixels high, the cards' 256 x 256 frame "
+                    "copy reaches past the frame\n");
+  if (!o.video.empty() && !CommandOnPath("ffmpeg")) {
+    fprintf(stderr, "vellumar2-render: --video needs the ffmpeg command, which is not on the "
+                    "PATH (Debian: apt-get install ffmpeg)\n");
     return 1;
   }
-  struct stat st;
-  if (stat(o.out.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    fprintf(stderr, "vellumar2-render: %s is not a directory\n", o.out.c_str());
-    return 1;
-  }
+  if (!o.outDir.empty() && !MakeDirectory(o.outDir)) return 1;
+  if (o.window) return RunWindow(o);
 
-  // Frames come faster or slower than real time here; the music must not play aloud.
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  // Frames come faster or slower than real time: the music must not play aloud.
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
   PlatformSelectBackend(BackendHeadless, o.width, o.height);
   PlatformSetMessageBoxesHeadless(true);
   PlatformUseVirtualClock(true);
   // A wait that only handles messages never presents; let it see time pass.
   PlatformSetVirtualIdleStep(1000.0 / o.fps, 64);
-  PlatformSetPresentHook(OnPresent, nullptr);
+  MusicLogEnable(true);
 
   SetDefaultSettings();
+  ScreenWidth = o.width;
+  ScreenHeight = o.height;
   PlatformWindow window = CreateDemoWindow("Vellumar 2", o.width, o.height);
   if (!window || InitGL(window) == InitGLFailed) {
     fprintf(stderr, "vellumar2-render: no headless GL context\n");
     ShutdownGL();
     return 1;
   }
+
+  Capture capture;
+  capture.options = o;
+  VideoEncoder video;
+  ContactSheet sheet;
+  BenchReport report;
+  if (!o.video.empty()) {
+    if (!video.Open(o.video, o.width, o.height, o.fps, o.padWidth, o.padHeight)) {
+      ShutdownAll();
+      return 1;
+    }
+    capture.video = &video;
+  }
+  if (!o.contactSheet.empty()) capture.sheet = &sheet;
+  int only = o.scene.empty() ? -1 : SceneIndex(o.scene.c_str());
+  double expected = only >= 0 ? Scenes[only].seconds : LoadingSeconds;
+  if (only < 0)
+    for (const SceneEntry& e : Scenes) expected += e.seconds;
+  if (o.toSeconds >= 0) expected = std::min(expected, o.toSeconds);
+  capture.expectedFrames = std::max(0L, lround((expected - o.fromSeconds) * o.fps));
+  if (o.bench) {
+    MeasureFloor(&report);
+    capture.bench = &report;
+    StartLoadingTimes(&report);
+  }
+
+  double wallStart = WallMs();
+  StartCapture(&capture);
   StartSound();
-  RunDemo();
+  if (only < 0) ArmCapture();
+  if (only < 0 && !o.bench)
+    RunDemo();
+  else
+    PlayFromTable(only, only >= 0, o.bench);
+  FinishCapture();
+  double wallSeconds = (WallMs() - wallStart) / 1000.0;
+  StopLoadingTimes();
   ShutdownAll();
-  printf("%ld frames presented, %ld written to %s\n", (long)PlatformPresentCount(),
-         state.written, o.out.c_str());
-  return state.failed ? 1 : 0;
+
+  long frames = std::max(0L, capture.lastFrame - lround(o.fromSeconds * o.fps));
+  double lengthMs = capture.lastFrame * 1000.0 / o.fps;
+  std::vector<MusicSegment> plan = PlanMusic(MusicLogEvents());
+  if (only >= 0) AlignSegmentAt(&plan, capture.originMs, TrackPositionMs(only));
+  bool ok = !capture.failed;
+  if (!o.bench) {
+    // The video starts at --from: its sound track does too.
+    double fromMs = capture.originMs + o.fromSeconds * 1000.0;
+    PrintMusic(plan, fromMs, lengthMs - o.fromSeconds * 1000.0);
+  }
+  if (capture.video) {
+    size_t audioFrames = (size_t)llround(frames * (double)SoundMixRate / o.fps);
+    std::vector<int16_t> music = MixMusic(plan, capture.originMs + o.fromSeconds * 1000.0,
+                                          audioFrames, SoundMixRate, PlatformTrackDecoder);
+    if (!video.Finish(music, SoundMixRate)) ok = false;
+  }
+  if (capture.sheet) {
+    if (sheet.Write(o.contactSheet)) {
+      printf("contact sheet: %zu tiles in %s\n", sheet.Count(), o.contactSheet.c_str());
+    } else {
+      fprintf(stderr, "vellumar2-render: cannot write %s\n", o.contactSheet.c_str());
+      ok = false;
+    }
+  }
+  if (o.bench) {
+    fputs(report.Text().c_str(), stdout);
+    if (!o.json.empty()) {
+      FILE* f = fopen(o.json.c_str(), "w");
+      std::string json = report.Json();
+      if (!f || fwrite(json.data(), 1, json.size(), f) != json.size()) {
+        fprintf(stderr, "vellumar2-render: cannot write %s\n", o.json.c_str());
+        ok = false;
+      }
+      if (f && fclose(f) != 0) ok = false;
+    }
+  } else {
+    printf("%ld frames (%.2f s of show) in %.1f s", frames, frames / (double)o.fps, wallSeconds);
+    if (!o.outDir.empty()) printf(", %ld written to %s", capture.pngs, o.outDir.c_str());
+    if (!o.video.empty() && ok) printf(", video %s", o.video.c_str());
+    printf("\n");
+  }
+  return ok ? 0 : 1;
 }

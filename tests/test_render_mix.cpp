@@ -1,0 +1,249 @@
+// The offline renderer's pieces that decide what a capture contains: the music's event
+// list on the show's clock, the plan and mix of the sound track, whole-file decoding, the
+// frame-time summaries and the contact sheet's layout.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sound.h"
+#include "tests/support/test_support.h"
+#include "timeline/music.h"
+#include "timeline/music_log.h"
+#include "tools/render/audio_mix.h"
+#include "tools/render/bench_stats.h"
+#include "tools/render/contact_sheet.h"
+
+namespace {
+MusicEvent Event(MusicEventType type, uint32_t ticks, const char* file = "", int volume = 0) {
+  MusicEvent e;
+  e.type = type;
+  e.ticks = ticks;
+  e.file = file;
+  e.volume = volume;
+  return e;
+}
+
+// A decoder standing for MP3 files: "ramp" is a constant 1000 on both channels for two
+// seconds at any rate; anything else does not decode.
+bool FakeDecoder(const std::string& file, int rate, size_t maxFrames, std::vector<int16_t>* out) {
+  out->clear();
+  if (file != "ramp") return false;
+  size_t frames = std::min(maxFrames, (size_t)rate * 2);
+  out->assign(frames * 2, 1000);
+  return true;
+}
+
+int16_t Left(const std::vector<int16_t>& mix, double ms, int rate) {
+  return mix[(size_t)(ms * rate / 1000.0) * 2];
+}
+
+std::string MakeMp3(const std::string& dir, const std::string& name, int rate, int channels) {
+  std::string path = dir + "/" + name;
+  std::string command = "sox -q -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                        " -b 16 " + dir + "/tone.wav synth 1 sine 500 vol 0.5 && lame --quiet " +
+                        dir + "/tone.wav " + path;
+  EXPECT_EQ(system(command.c_str()), 0) << command;
+  return path;
+}
+}  // namespace
+
+TEST(MusicLog, RecordsWhatReachesTheSoundOutputOnTheShowClock) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  PlatformUseVirtualClock(true);
+  MusicLogEnable(true);
+  PlayMusic("early.mp3");  // sound not started: nothing happens, nothing is recorded
+  SetVolume(0, 10);
+  EXPECT_TRUE(MusicLogEvents().empty());
+
+  StartSound();
+  PlatformSetVirtualTime(1000);
+  PlayMusic("missing.mp3");  // a missing file still starts (silent) music at this time
+  PlatformSetVirtualTime(1500.7);
+  SetVolume(0, 140);
+  SetVolume(1, 50);  // no such channel: not music
+  SetVolume(0, 900);  // clamped like the output's volume
+  PlatformSetVirtualTime(2000);
+  StopMusic();
+  StopSound();
+  StopSound();  // the second does nothing
+  PlayMusic("late.mp3");
+
+  const std::vector<MusicEvent>& e = MusicLogEvents();
+  ASSERT_EQ(e.size(), 5u);
+  EXPECT_EQ(e[0].type, MusicEventPlay);
+  EXPECT_EQ(e[0].ticks, 1000u);
+  EXPECT_EQ(e[0].file, "missing.mp3");
+  EXPECT_EQ(e[1].type, MusicEventVolume);
+  EXPECT_EQ(e[1].ticks, 1500u);
+  EXPECT_EQ(e[1].volume, 140);
+  EXPECT_EQ(e[2].volume, 255);
+  EXPECT_EQ(e[3].type, MusicEventStop);
+  EXPECT_EQ(e[3].ticks, 2000u);
+  EXPECT_EQ(e[4].type, MusicEventSoundOff);
+
+  MusicLogEnable(false);
+  StartSound();
+  PlayMusic("off.mp3");
+  StopSound();
+  EXPECT_TRUE(MusicLogEvents().empty());
+  PlatformUseVirtualClock(false);
+  unsetenv("SDL_AUDIODRIVER");
+}
+
+TEST(MusicPlan, SegmentsEndAtStopReplacementOrSoundOff) {
+  std::vector<MusicSegment> plan = PlanMusic({
+      Event(MusicEventVolume, 10, "", 30),  // nothing plays: no segment cares
+      Event(MusicEventPlay, 100, "a"),
+      Event(MusicEventVolume, 150, "", 140),
+      Event(MusicEventPlay, 200, "b"),  // replaces a
+      Event(MusicEventStop, 300),
+      Event(MusicEventStop, 350),  // a second stop changes nothing
+      Event(MusicEventPlay, 400, "c"),
+      Event(MusicEventSoundOff, 500),
+      Event(MusicEventPlay, 600, "d"),  // never closed: plays to the end
+  });
+  ASSERT_EQ(plan.size(), 4u);
+  EXPECT_EQ(plan[0].file, "a");
+  EXPECT_EQ(plan[0].startMs, 100);
+  EXPECT_EQ(plan[0].endMs, 200);
+  ASSERT_EQ(plan[0].volumes.size(), 2u);
+  EXPECT_EQ(plan[0].volumes[1].volume, 140);
+  EXPECT_EQ(plan[1].endMs, 300);
+  EXPECT_EQ(plan[1].volumes.size(), 1u);  // a new play starts at full volume
+  EXPECT_EQ(plan[2].endMs, 500);
+  EXPECT_LT(plan[3].endMs, 0);
+}
+
+TEST(MusicMix, SilentBeforeTheStartScaledByVolumeSilentAfterTheStop) {
+  const int rate = 8000;
+  std::vector<MusicSegment> plan = PlanMusic({
+      Event(MusicEventPlay, 1000, "ramp"),
+      Event(MusicEventVolume, 1500, "", 51),
+      Event(MusicEventStop, 2000),
+      Event(MusicEventPlay, 2500, "broken"),  // does not decode: silence, no failure
+      Event(MusicEventPlay, 3000, "ramp"),
+  });
+  // Frame 0 of the mix is at clock 500: the sound track of a video that starts there.
+  std::vector<int16_t> mix = MixMusic(plan, 500, (size_t)rate * 6, rate, FakeDecoder);
+  ASSERT_EQ(mix.size(), (size_t)rate * 12);
+  EXPECT_EQ(Left(mix, 0, rate), 0);
+  EXPECT_EQ(Left(mix, 499, rate), 0);
+  EXPECT_EQ(Left(mix, 501, rate), 1000);
+  EXPECT_EQ(mix[(size_t)(700 * rate / 1000) * 2 + 1], 1000);  // the right channel too
+  EXPECT_EQ(Left(mix, 1001, rate), 1000 * 51 / 255);
+  EXPECT_EQ(Left(mix, 1501, rate), 0);   // stopped
+  EXPECT_EQ(Left(mix, 2200, rate), 0);   // the broken file
+  EXPECT_EQ(Left(mix, 2600, rate), 1000);  // from its start again, at full volume
+  EXPECT_EQ(Left(mix, 4499, rate), 1000);
+  EXPECT_EQ(Left(mix, 4501, rate), 0);   // the two-second track has ended
+}
+
+TEST(MusicMix, AlignedSceneHearsTheMusicItHasInTheWholeShow) {
+  const int rate = 8000;
+  std::vector<MusicSegment> plan =
+      PlanMusic({Event(MusicEventPlay, 1000, "ramp"), Event(MusicEventVolume, 1000, "", 140)});
+  // A scene that begins at clock 5000 and lies 1.5 s into its track in the whole show.
+  AlignSegmentAt(&plan, 5000, 1500);
+  EXPECT_EQ(plan[0].startMs, 3500);
+  std::vector<int16_t> mix = MixMusic(plan, 5000, (size_t)rate, rate, FakeDecoder);
+  EXPECT_EQ(Left(mix, 0, rate), 1000 * 140 / 255);  // volume kept
+  EXPECT_EQ(Left(mix, 499, rate), 1000 * 140 / 255);
+  EXPECT_EQ(Left(mix, 501, rate), 0);  // two seconds of track, 1.5 s of them before
+}
+
+TEST(MusicDecode, WholeFileAtTheMixRateWithALimit) {
+  std::string dir = FreshDirectory("render_decode");
+  // Mono at 48 kHz: doubled onto both channels and resampled to 44.1 kHz.
+  std::string path = MakeMp3(dir, "mono.mp3", 48000, 1);
+  std::vector<int16_t> samples;
+  ASSERT_TRUE(SoundDecodeFile(path.c_str(), 44100, 1000000, &samples));
+  size_t frames = samples.size() / 2;
+  EXPECT_NEAR((double)frames, 44100.0, 44100.0 * 0.05);
+  double sum = 0;
+  bool same = true;
+  for (size_t i = 0; i < frames; i++) {
+    sum += (double)samples[i * 2] * samples[i * 2];
+    same &= samples[i * 2] == samples[i * 2 + 1];
+  }
+  EXPECT_TRUE(same);
+  EXPECT_NEAR(std::sqrt(sum / frames), 0.5 / std::sqrt(2.0) * 32767, 0.5 / std::sqrt(2.0) * 32767 * 0.1);
+
+  ASSERT_TRUE(SoundDecodeFile(path.c_str(), 44100, 1000, &samples));
+  EXPECT_EQ(samples.size(), 2000u);
+
+  EXPECT_FALSE(SoundDecodeFile((dir + "/none.mp3").c_str(), 44100, 1000, &samples));
+  EXPECT_TRUE(samples.empty());
+  std::string junk = dir + "/junk.mp3";
+  FILE* f = fopen(junk.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  for (int i = 0; i < 5000; i++) fputc(i * 37 % 7, f);  // no MPEG frame sync anywhere
+  fclose(f);
+  SoundDecodeFile(junk.c_str(), 44100, 100000, &samples);  // must return, whatever it says
+  EXPECT_LE(samples.size(), 200000u);
+}
+
+TEST(BenchFigures, NearestRankPercentiles) {
+  std::vector<double> times;
+  for (int i = 100; i >= 1; i--) times.push_back(i);
+  FrameSummary s = Summarise(times);
+  EXPECT_EQ(s.frames, 100);
+  EXPECT_EQ(s.medianMs, 50);
+  EXPECT_EQ(s.p95Ms, 95);
+  EXPECT_EQ(s.p99Ms, 99);
+  EXPECT_EQ(s.maxMs, 100);
+  EXPECT_DOUBLE_EQ(s.medianFps, 20);
+  FrameSummary one = Summarise({7});
+  EXPECT_EQ(one.p99Ms, 7);
+  EXPECT_EQ(Summarise({}).frames, 0);
+
+  BenchReport r;
+  r.scenes.push_back({"jungle \"x\"", {10, 20}});
+  r.AddLoading("textures", 5);
+  r.AddLoading("font", 1);
+  r.AddLoading("textures", 2);  // a group that comes back adds up
+  ASSERT_EQ(r.loadingGroups.size(), 2u);
+  EXPECT_EQ(r.loadingGroups[0].second, 7);
+  std::string json = r.Json();
+  EXPECT_NE(json.find("\"name\": \"jungle \\\"x\\\"\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"groups\": {\"textures\": 7.000, \"font\": 1.000}"), std::string::npos);
+  for (const char* key : {"\"show\"", "\"median_fps\"", "\"total_ms\"", "\"clear_ms\"", "\"quad_ms\""})
+    EXPECT_NE(json.find(key), std::string::npos) << key;
+}
+
+TEST(ContactSheetLayout, RowsOfEightWithTheFramesShrunk) {
+  int w = 0, h = 0;
+  SheetSize(3, &w, &h);
+  EXPECT_EQ(w, ContactGap + 3 * (ContactTileWidth + ContactGap));
+  EXPECT_EQ(h, ContactGap + ContactTileHeight + ContactLabelHeight + ContactGap);
+  SheetSize(9, &w, &h);
+  EXPECT_EQ(w, ContactGap + 8 * (ContactTileWidth + ContactGap));
+  EXPECT_EQ(h, ContactGap + 2 * (ContactTileHeight + ContactLabelHeight + ContactGap));
+  EXPECT_EQ(TimeLabel(75.25), "1:15.3 s");
+  EXPECT_EQ(TimeLabel(0), "0:00.0 s");
+
+  // Two frames make a sheet of exactly two tiles' size.
+  const int fw = 320, fh = 240;
+  std::vector<uint8_t> frame((size_t)fw * fh * 4, 0);
+  for (int y = 0; y < fh; y++)
+    for (int x = 0; x < fw; x++) frame[((size_t)y * fw + x) * 4 + (x < fw / 2 ? 0 : 2)] = 200;
+  ContactSheet sheet;
+  sheet.Add(frame.data(), fw, fh, 1.0);
+  sheet.Add(frame.data(), fw, fh, 2.0);
+  EXPECT_EQ(sheet.Count(), 2u);
+  std::string dir = FreshDirectory("render_sheet");
+  ASSERT_TRUE(sheet.Write(dir + "/sheet.png"));
+  std::string command = "identify -format %wx%h " + dir + "/sheet.png > " + dir + "/size.txt";
+  ASSERT_EQ(system(command.c_str()), 0);
+  FILE* f = fopen((dir + "/size.txt").c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  int iw = 0, ih = 0;
+  EXPECT_EQ(fscanf(f, "%dx%d", &iw, &ih), 2);
+  fclose(f);
+  SheetSize(2, &w, &h);
+  EXPECT_EQ(iw, w);
+  EXPECT_EQ(ih, h);
+}

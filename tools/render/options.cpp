@@ -1,0 +1,207 @@
+// tools/render/options.cpp - parsing and checking the renderer's command line.
+#include "tools/render/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "scenes/scenes.h"
+
+const char* const RenderUsage =
+    "usage: vellumar2-render [options]\n"
+    "       vellumar2-render --preview FILE.3ds [preview options]   (--preview --help)\n"
+    "\n"
+    "Plays the show headless on a virtual clock (every frame lands on time) from the\n"
+    "show's directory and captures it. Output (at least one, except with --window):\n"
+    "  --out DIR            every frame as DIR/frame-000123.png (created if missing)\n"
+    "  --at T[,T...]        with --out: only the frames at these times (seconds)\n"
+    "  --video FILE.mp4     H.264 video with the show's music (needs the ffmpeg command)\n"
+    "  --contact-sheet FILE.png  one labelled thumbnail every --every seconds\n"
+    "  --every N            seconds between thumbnails (default 5)\n"
+    "  --bench              render as fast as possible, write nothing, print frame times\n"
+    "                       per scene and for the show, and the loading time by group\n"
+    "  --json FILE          with --bench: the same figures as JSON\n"
+    "  --window             watch the show at real time with its music in a resizable\n"
+    "                       window (the picture letterboxed); Escape or closing ends it\n"
+    "What and how:\n"
+    "  --fps N              frames per second of show time, 1 to 240 (default 60)\n"
+    "  --size WxH           frame size, 4:3, from 320x240 to 7680x5760 (default 1024x768)\n"
+    "  --pad WxH            with --video: centre the picture on black in a WxH video\n"
+    "  --scene NAME         load, then play only this scene; NAME is one of\n"
+    "                       night-flight jungle balls tunnel streamers palace bath\n"
+    "                       computer scroll credits\n"
+    "  --from S, --to S     seconds of the show (or of the scene): frames before S are\n"
+    "                       played but not written; the run ends after --to\n"
+    "  --quiet              no progress line (it is shown only on a terminal anyway)\n"
+    "  --help               this text\n"
+    "Exit status: 0 done, 1 a file or the GL context failed, 2 bad options.\n";
+
+const char* const SceneNames[SceneCount] = {"night-flight", "jungle", "balls",  "tunnel",
+                                            "streamers",    "palace", "bath",   "computer",
+                                            "scroll",       "credits"};
+
+int SceneIndex(const char* name) {
+  for (int i = 0; i < SceneCount; i++)
+    if (strcmp(SceneNames[i], name) == 0) return i;
+  const SceneEntry* entry = FindSceneEntry(name);
+  return entry ? (int)(entry - Scenes) : -1;
+}
+
+namespace {
+bool Bad(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool Bad(const char* format, ...) {
+  fputs("vellumar2-render: ", stderr);
+  va_list args;
+  va_start(args, format);
+  vfprintf(stderr, format, args);
+  va_end(args);
+  fputs("\n(vellumar2-render --help lists the options)\n", stderr);
+  return false;
+}
+
+bool Number(const char* text, double* value) {
+  char* end = nullptr;
+  errno = 0;
+  double v = strtod(text, &end);
+  if (errno || end == text || *end || !std::isfinite(v)) return false;
+  *value = v;
+  return true;
+}
+
+bool Size(const char* text, int* w, int* h) {
+  char tail = 0;
+  return sscanf(text, "%dx%d%c", w, h, &tail) == 2;
+}
+
+bool TimeList(const char* text, std::vector<double>* out) {
+  std::string list = text;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = list.find(',', start);
+    std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
+    double t = 0;
+    if (!Number(item.c_str(), &t) || t < 0) return false;
+    out->push_back(t);
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
+
+bool Check(RenderOptions* o, bool everyGiven) {
+  bool capture = !o->outDir.empty() || !o->video.empty() || !o->contactSheet.empty();
+  if (!capture && !o->bench && !o->window)
+    return Bad("nothing to do: give --out, --video, --contact-sheet, --bench or --window");
+  if (o->window && (capture || o->bench))
+    return Bad("--window plays at real time: it does not go with --out, --video, "
+               "--contact-sheet or --bench");
+  if (o->window && o->fromSeconds > 0)
+    return Bad("--from does not go with --window (the window plays from the start)");
+  if (o->bench && capture)
+    return Bad("--bench writes no frames: it does not go with --out, --video or "
+               "--contact-sheet");
+  if (!o->json.empty() && !o->bench) return Bad("--json goes with --bench");
+  if (!o->at.empty() && o->outDir.empty()) return Bad("--at goes with --out");
+  if (everyGiven && o->contactSheet.empty()) return Bad("--every goes with --contact-sheet");
+  if (o->padWidth && o->video.empty()) return Bad("--pad goes with --video");
+  if (o->padWidth && (o->padWidth < o->width || o->padHeight < o->height))
+    return Bad("--pad %dx%d is smaller than the frame (%dx%d)", o->padWidth, o->padHeight,
+               o->width, o->height);
+  if (o->toSeconds >= 0 && o->toSeconds <= o->fromSeconds)
+    return Bad("--to (%g) must come after --from (%g)", o->toSeconds, o->fromSeconds);
+  if (!o->scene.empty() && SceneIndex(o->scene.c_str()) < 0)
+    return Bad("no scene called \"%s\"; the scenes are night-flight jungle balls tunnel "
+               "streamers palace bath computer scroll credits",
+               o->scene.c_str());
+  return true;
+}
+}  // namespace
+
+ParseResult ParseRenderOptions(int argc, char** argv, RenderOptions* o) {
+  bool everyGiven = false;
+  for (int i = 1; i < argc; i++) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      fputs(RenderUsage, stdout);
+      return ParseHelp;
+    }
+    if (arg == "--bench") {
+      o->bench = true;
+      continue;
+    }
+    if (arg == "--window") {
+      o->window = true;
+      continue;
+    }
+    if (arg == "--quiet") {
+      o->quiet = true;
+      continue;
+    }
+    static const char* const valued[] = {"--out", "--video", "--contact-sheet", "--json",
+                                         "--scene", "--fps", "--size", "--pad", "--from",
+                                         "--to", "--every", "--at"};
+    bool known = false;
+    for (const char* name : valued) known |= arg == name;
+    if (!known) {
+      Bad("unknown option %s", arg.c_str());
+      return ParseBad;
+    }
+    if (i + 1 >= argc) {
+      Bad("%s needs a value", arg.c_str());
+      return ParseBad;
+    }
+    const char* value = argv[++i];
+    double number = 0;
+    bool ok = true;
+    if (arg == "--out") {
+      o->outDir = value;
+      ok = *value || Bad("--out needs a directory");
+    } else if (arg == "--video") {
+      o->video = value;
+      ok = *value || Bad("--video needs a file name");
+    } else if (arg == "--contact-sheet") {
+      o->contactSheet = value;
+      ok = *value || Bad("--contact-sheet needs a file name");
+    } else if (arg == "--json") {
+      o->json = value;
+      ok = *value || Bad("--json needs a file name");
+    } else if (arg == "--scene") {
+      o->scene = value;
+    } else if (arg == "--fps") {
+      ok = (Number(value, &number) && number >= 1 && number <= 240 && number == floor(number)) ||
+           Bad("--fps wants a whole number from 1 to 240, not \"%s\"", value);
+      o->fps = (int)number;
+    } else if (arg == "--size") {
+      int w = 0, h = 0;
+      ok = (Size(value, &w, &h) && w >= 320 && w <= 7680 && (long)w * 3 == (long)h * 4) ||
+           Bad("--size wants a 4:3 size WxH from 320x240 to 7680x5760 (like 1024x768), "
+               "not \"%s\"",
+               value);
+      o->width = w;
+      o->height = h;
+    } else if (arg == "--pad") {
+      int w = 0, h = 0;
+      ok = (Size(value, &w, &h) && w > 0 && h > 0 && w <= 8192 && h <= 8192 && w % 2 == 0 &&
+            h % 2 == 0) ||
+           Bad("--pad wants an even size WxH up to 8192x8192 (like 1920x1080), not \"%s\"",
+               value);
+      o->padWidth = w;
+      o->padHeight = h;
+    } else if (arg == "--from" || arg == "--to") {
+      ok = (Number(value, &number) && number >= 0 && number < 86400) ||
+           Bad("%s wants seconds from 0 (like 12.5), not \"%s\"", arg.c_str(), value);
+      (arg == "--from" ? o->fromSeconds : o->toSeconds) = number;
+    } else if (arg == "--every") {
+      ok = (Number(value, &number) && number > 0 && number < 86400) ||
+           Bad("--every wants seconds above 0, not \"%s\"", value);
+      o->everySeconds = number;
+      everyGiven = true;
+    } else if (arg == "--at") {
+      ok = TimeList(value, &o->at) || Bad("--at wants times in seconds, like 0.5,2,10");
+    }
+    if (!ok) return ParseBad;
+  }
+  return Check(o, everyGiven) ? ParseRun : ParseBad;
+}
