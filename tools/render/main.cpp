@@ -130,6 +130,9 @@ void OnPresent(void*) {
   if (Chosen(frame)) {
     int w, h;
     std::vector<uint8_t> pixels = PlatformReadFrame(&w, &h);
+    // The screen shows no alpha; where the show left it below 1 (the multiplied overlays
+    // carry the cleared alpha through) a viewer would show the PNG as transparent.
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
     char name[64];
     snprintf(name, sizeof name, "/frame-%06ld.png", frame);
     std::string path = state.options.out + name;
