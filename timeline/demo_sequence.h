@@ -1,13 +1,19 @@
-// timeline/demo_sequence.h - the running order of the show.
+// timeline/demo_sequence.h - the running order of the show and the release at its end.
 //
-// Owns: RunDemo, which plays the show's stages in order and returns when the last has
-// ended or Escape cut the show short. Called by start-up after the window, the context
-// and the sound exist.
+// Owns: RunDemo, which loads everything, plays the ten scenes in order with the change of
+// music before the last two, and releases what loading made; and ReleaseAssets, which
+// destroys every loaded global once. The sequence has no clock of its own and never skips
+// a call: after Escape every later scene still runs its set-up and leaves its loop at the
+// first test, so the show passes straight on to the release.
+// Reads and writes: the loaded globals (assets/manifest.h), the music (timeline/music.h).
+// Called by: start-up (app/launcher.h) after the window, the context and the sound exist;
+// the offline renderer; tests (ReleaseAssets also on globals they made themselves).
 #pragma once
 
 void RunDemo();
 
-// The stand-in stage: a few seconds of the frame services over generated pictures.
-// Returns its length in seconds.
-float StandInStageLength();
-void RunStandInStage();
+// Destroys every loaded global in the fixed order (each scene before the grid built from
+// it, RaptorModel before the grid that holds it) and stops the music. Each pointer is
+// left null, so a second call changes nothing; a null global is skipped. Texture objects
+// stay until the context goes.
+void ReleaseAssets();

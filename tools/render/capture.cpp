@@ -143,6 +143,9 @@ void OnPresent(void*) {
     if (PictureWanted(now)) {
       int width = 0, height = 0;
       held = PlatformReadFrame(&width, &height);
+      // The screen shows no alpha; the multiplied overlays carry the cleared alpha through,
+      // which a picture viewer would show as transparency.
+      for (size_t i = 3; i < held.size(); i += 4) held[i] = 255;
       haveHeld = !held.empty();
     }
     if (nextFrame >= endFrame) EscapeRequested = true;
