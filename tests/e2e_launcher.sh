@@ -44,6 +44,8 @@ start_xvfb() {  # start_xvfb WIDTH HEIGHT
 }
 
 start_show() {
+  # The show plays from a directory of its own holding the baked data set.
+  cp "$build"/show/datas.vlo "$build"/show/*.mp3 "$work"/ 2>/dev/null
   (cd "$work" && SDL_AUDIODRIVER=dummy exec "$program" >"$work/out.log" 2>&1) &
   show_pid=$!
 }
@@ -151,8 +153,11 @@ run_at() {  # run_at WIDTH HEIGHT
       [ "$lit" -ge 2 ] || fail "the picture is missing from the centre"
       cp "$work/screen.png" "$build/tests/e2e-screen-${W}x${H}.png" 2>/dev/null
       xdotool key Escape
-      wait_exit 20
+      wait_exit 30
       [ "$status" = "0" ] || fail "Escape gave status $status"
+      for d in maps pict text; do
+        [ -e "$work/$d" ] && fail "the working directory $d is still there"
+      done
     else
       fail "no show window after the click"
       cat "$work/out.log"

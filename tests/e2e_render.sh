@@ -121,7 +121,7 @@ grep -q "contact sheet: 5 tiles" sheet.txt || fail "contact sheet: $(cat sheet.t
 [ "$(identify -format %wx%h sheet.png)" = "984x166" ] || fail "sheet is $(identify -format %wx%h sheet.png)"
 
 # Benchmark: the figures and their JSON.
-"$render" --quiet --bench --size $size --to 2 --json bench.json >bench.txt 2>&1 || fail "--bench failed"
+"$render" --quiet --bench --size $size --scene balls --json bench.json >bench.txt 2>&1 || fail "--bench failed"
 python3 - <<'PY' || fail "bench JSON: $(cat bench.json)"
 import json
 b = json.load(open("bench.json"))
