@@ -433,7 +433,7 @@ TEST(BakeProgram, WritesALabelledContactSheet) {
 
 namespace {
 TEST(BakePictureList, SizesAndAspectsFitHowTheShowDrawsThem) {
-  for (const PictureSpec& p : PictureSpecs()) {
+  for (const PictureEntry& p : PictureEntries()) {
     SCOPED_TRACE(p.name);
     EXPECT_TRUE(PowerOfTwo(p.width) && PowerOfTwo(p.height));
     std::string name = p.name;
@@ -449,7 +449,7 @@ TEST(BakePictureList, DrawingIsPure) {
   // The same picture drawn twice in one process is the same: no state carried between draws.
   std::string error;
   ASSERT_TRUE(LoadFonts(&error)) << error;
-  for (const PictureSpec& p : PictureSpecs()) {
+  for (const PictureEntry& p : PictureEntries()) {
     std::string name = p.name;
     if (name != "text/by.jpg" && name != "text/3.jpg" && name != "text/ball.jpg") continue;
     Image a = RenderPicture(p), b = RenderPicture(p);

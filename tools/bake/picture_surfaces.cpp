@@ -335,9 +335,9 @@ void DrawGlossy(Image& c) {
       float diffuse = Clamp01(-0.4f * nx + 0.5f * ny + 0.75f * nz);
       // Half vector of a light up-left and the viewer.
       float hxv = -0.25f, hyv = 0.3f, hzv = 0.92f;
-      float spec = std::pow(Clamp01(nx * hxv + ny * hyv + nz * hzv), 60.0f);
+      float shine = std::pow(Clamp01(nx * hxv + ny * hyv + nz * hzv), 60.0f);
       Colour col = flesh(height.At(x, y)) * (0.35f + 0.75f * diffuse);
-      col += Colour{1, 1, 1} * (spec * 0.9f);
+      col += Colour{1, 1, 1} * (shine * 0.9f);
       col += Colour{0.2f, 0.5f, 0.6f} * (std::pow(1 - nz, 2.0f) * 0.6f);
       c.At(x, y) = col;
     }

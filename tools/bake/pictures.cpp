@@ -13,7 +13,7 @@ namespace {
 using R = PictureRole;
 // Full-screen pictures are drawn at 1024 by 768, their aspect on screen, and stretched to a
 // square file; the scrolling page keeps its 1 : 3.2 and becomes 1024 by 4096.
-const std::vector<PictureSpec> Specs = {
+const std::vector<PictureEntry> Entries = {
     {"pict/loading.jpg", 1024, 1024, 1024, 768, R::Opaque, false, DrawLoading},
     {"text/sky.jpg", 512, 512, 512, 512, R::Modulated, true, DrawClouds},
     {"text/meta.jpg", 256, 256, 256, 256, R::Added, true, DrawPlasma},
@@ -58,23 +58,23 @@ const char* RoleName(PictureRole r) {
 }
 }  // namespace
 
-const std::vector<PictureSpec>& PictureSpecs() { return Specs; }
+const std::vector<PictureEntry>& PictureEntries() { return Entries; }
 
-Image RenderPicture(const PictureSpec& spec) {
-  Image canvas(spec.drawWidth, spec.drawHeight);
-  spec.draw(canvas);
-  return Resize(canvas, spec.width, spec.height, spec.seamless);
+Image RenderPicture(const PictureEntry& entry) {
+  Image canvas(entry.drawWidth, entry.drawHeight);
+  entry.draw(canvas);
+  return Resize(canvas, entry.width, entry.height, entry.seamless);
 }
 
 bool BakePictures(BakeOutput& out, std::string* error) {
   // The pictures are independent: they are drawn on a few threads, each result kept in its
   // own place, and added to the output in list order, so the bytes do not depend on timing.
-  std::vector<Image> pictures(Specs.size());
-  std::vector<std::vector<uint8_t>> files(Specs.size());
+  std::vector<Image> pictures(Entries.size());
+  std::vector<std::vector<uint8_t>> files(Entries.size());
   std::atomic<size_t> next{0};
   auto work = [&]() {
-    for (size_t i; (i = next++) < Specs.size();) {
-      pictures[i] = RenderPicture(Specs[i]);
+    for (size_t i; (i = next++) < Entries.size();) {
+      pictures[i] = RenderPicture(Entries[i]);
       files[i] = EncodeJpeg(ToRgb8(pictures[i]), pictures[i].width, pictures[i].height, PictureQuality);
     }
   };
@@ -83,18 +83,18 @@ bool BakePictures(BakeOutput& out, std::string* error) {
   for (unsigned t = 1; t < count; t++) workers.emplace_back(work);
   work();
   for (std::thread& t : workers) t.join();
-  for (size_t i = 0; i < Specs.size(); i++) {
-    const PictureSpec& spec = Specs[i];
+  for (size_t i = 0; i < Entries.size(); i++) {
+    const PictureEntry& entry = Entries[i];
     const Image& picture = pictures[i];
     std::vector<uint8_t>& jpeg = files[i];
     if (jpeg.empty()) {
-      if (error) *error = std::string("cannot encode ") + spec.name;
+      if (error) *error = std::string("cannot encode ") + entry.name;
       return false;
     }
-    out.members.push_back({spec.name, std::move(jpeg)});
+    out.members.push_back({entry.name, std::move(jpeg)});
     if (out.wantSheet) {
-      float aspect = (float)spec.drawWidth / spec.drawHeight;
-      out.sheet.push_back({std::string(spec.name) + "  " + RoleName(spec.role), Thumbnail(picture, aspect, 300)});
+      float aspect = (float)entry.drawWidth / entry.drawHeight;
+      out.sheet.push_back({std::string(entry.name) + "  " + RoleName(entry.role), Thumbnail(picture, aspect, 300)});
     }
   }
   return true;

@@ -12,7 +12,7 @@
 
 #include "tools/bake/bake.h"
 
-struct PictureSpec {
+struct PictureEntry {
   const char* name;           // member of the archive
   int width, height;          // size of the file: powers of two
   int drawWidth, drawHeight;  // size it is drawn at, with its aspect on screen
@@ -21,9 +21,9 @@ struct PictureSpec {
   void (*draw)(Image& canvas);
 };
 
-const std::vector<PictureSpec>& PictureSpecs();
+const std::vector<PictureEntry>& PictureEntries();
 // The picture at its file size, before JPEG coding.
-Image RenderPicture(const PictureSpec& spec);
+Image RenderPicture(const PictureEntry& entry);
 bool BakePictures(BakeOutput& out, std::string* error);
 
 enum { PictureQuality = 90 };
