@@ -1,7 +1,8 @@
 // tools/bake/main.cpp - vellumar2-bake: builds the show's data set from code.
 //
-// Usage: vellumar2-bake OUTDIR [--contact-sheet FILE.png]
-// Runs every generator of the list below in order, then writes OUTDIR/datas.vlo from the
+// Usage: vellumar2-bake OUTDIR [--contact-sheet FILE.png] [--only NAME,NAME...]
+// Runs every generator of the list below in order (or only the named ones, for looking at
+// one piece of content quickly), then writes OUTDIR/datas.vlo from the
 // members they produced; generators that make files beside the archive (the music) write
 // them into OUTDIR themselves. Everything is deterministic: two bakes give the same bytes.
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "tools/bake/bake.h"
 #include "tools/bake/contact_sheet.h"
 #include "tools/bake/pictures.h"
+#include "tools/bake/scenes/scenes3d.h"
 #include "tools/bake/text.h"
 #ifdef VELLUMAR_BAKE_MUSIC
 #include "tools/bake/music/music.h"
@@ -26,6 +28,14 @@ bool BakeMusic(BakeOutput& out, std::string* error) { return BakeMusicTracks(out
 // One entry per kind of content, in the order they run.
 const Generator Generators[] = {
     {"pictures", BakePictures},
+    {"avion", BakeAvion},
+    {"balls", BakeBalls},
+    {"creatures", BakeCreatures},
+    {"jungle", BakeJungle},
+    {"tunnel", BakeTunnel},
+    {"palace", BakePalace},
+    {"bain", BakeBain},
+    {"comput", BakeComput},
 #ifdef VELLUMAR_BAKE_MUSIC
     {"music", BakeMusic},
 #endif
@@ -33,14 +43,15 @@ const Generator Generators[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string outDir, sheetPath;
+  std::string outDir, sheetPath, only;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--contact-sheet") == 0 && i + 1 < argc) sheetPath = argv[++i];
+    else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = "," + std::string(argv[++i]) + ",";
     else if (outDir.empty() && argv[i][0] != '-') outDir = argv[i];
     else outDir.clear(), i = argc;
   }
   if (outDir.empty()) {
-    fprintf(stderr, "usage: vellumar2-bake OUTDIR [--contact-sheet FILE.png]\n");
+    fprintf(stderr, "usage: vellumar2-bake OUTDIR [--contact-sheet FILE.png] [--only NAME,NAME...]\n");
     return 2;
   }
   std::error_code ec;
@@ -59,6 +70,7 @@ int main(int argc, char** argv) {
   out.wantSheet = !sheetPath.empty();
   int status = 0;
   for (const Generator& g : Generators) {
+    if (!only.empty() && only.find("," + std::string(g.name) + ",") == std::string::npos) continue;
     if (!g.run(out, &error)) {
       fprintf(stderr, "vellumar2-bake: %s: %s\n", g.name, error.c_str());
       status = 1;
