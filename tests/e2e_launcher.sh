@@ -46,7 +46,8 @@ start_xvfb() {  # start_xvfb WIDTH HEIGHT
 start_show() {
   # The show plays from a directory of its own holding the baked data set.
   cp "$build"/show/datas.vlo "$build"/show/*.mp3 "$work"/ 2>/dev/null
-  (cd "$work" && SDL_AUDIODRIVER=dummy exec "$program" >"$work/out.log" 2>&1) &
+  mkdir -p -m 700 "$work/run"
+  (cd "$work" && XDG_RUNTIME_DIR="$work/run" SDL_AUDIODRIVER=dummy exec "$program" >"$work/out.log" 2>&1) &
   show_pid=$!
 }
 
@@ -106,8 +107,10 @@ run_at() {  # run_at WIDTH HEIGHT
   start_xvfb "$W" "$H"
 
   # 1. The launcher's close box ends the program: status 0, no show window.
+  # The first start of a fresh machine may still be filling caches (fonts, shaders): it gets
+  # longer than the others.
   start_show
-  if id="$(wait_window "$launcher_title" 20)"; then
+  if id="$(wait_window "$launcher_title" 60)"; then
     wait_placed "$id"
     [ "$x $y" = "100 100" ] || fail "launcher at ($x, $y), not (100, 100)"
     [ "$w" -gt 250 ] && [ "$h" -gt 80 ] || fail "launcher is ${w}x${h}"
