@@ -7,12 +7,15 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "engine/file_reading.h"
 #include "engine/scene.h"
@@ -819,6 +822,37 @@ TEST(SceneLoaderAgainstLib3ds, RealFilesAgree) {
     lib3ds_file_free(file);
   }
   EXPECT_GE(compared, 6);
+}
+
+// The show's own scene files, as the build baked them: both readers see the same meshes,
+// materials, cameras and tracks.
+TEST(SceneLoaderAgainstLib3ds, BakedScenesAgree) {
+  std::string archive = std::string(VELLUMAR_SHOW_DIR) + "/datas.vlo";
+  FILE* probe = fopen(archive.c_str(), "rb");
+  if (!probe) GTEST_SKIP() << "the show's data set is not baked";
+  fclose(probe);
+  std::string dir = std::string(TEST_BINARY_DIR) + "/scratch/baked_3ds_" + std::to_string(getpid());
+  std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && cd '" + dir + "' && unzip -q '" +
+                        archive + "' 'maps/*.3ds'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  int compared = 0;
+  for (const char* name : {"avion", "ball", "ball2", "jungle", "tunnel", "palace", "bain", "comput"}) {
+    std::string path = dir + "/maps/" + name + ".3ds";
+    SCOPED_TRACE(path);
+    Lib3dsFile* file = lib3ds_file_load(path.c_str());
+    ASSERT_NE(file, nullptr);
+    Scene3ds* scene = new Scene3ds();
+    ASSERT_TRUE(LoadScene(scene, path.c_str()));
+    CompareWithLib3ds(scene, file);
+    int lights = 0;
+    for (Lib3dsLight* l = file->lights; l; l = l->next) ++lights;
+    EXPECT_EQ(scene->lightCount, lights);
+    ++compared;
+    ReleaseScene(scene);
+    lib3ds_file_free(file);
+  }
+  EXPECT_EQ(compared, 8);
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 void AddLin3Key(Lib3dsLin3Track* track, int frame, float x, float y, float z) {
