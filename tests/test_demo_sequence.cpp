@@ -160,6 +160,37 @@ TEST_F(DemoSequence, EscapeInTheThirdSceneEndsTheShowThroughTheRelease) {
   }
 }
 
+// Escape one second into each scene: that scene stops at once, no later scene draws, the
+// release runs and the working directories are gone.
+class EscapeInEachScene : public DemoSequence, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EscapeInEachScene, EndsTheShowThroughTheRelease) {
+  const int scene = GetParam();
+  ShowClock clock(5.0);
+  FlightStart flight;
+  uint64_t pressedAt = 0;
+  const double start = SceneStarts()[scene];
+  clock.onFrame = [&](uint64_t frame) {
+    double now = clock.Seconds();
+    flight.Note(now);
+    if (flight.at >= 0 && !pressedAt && now >= flight.at + start + 1.0) {
+      PressEscapeOnShowWindow();
+      pressedAt = frame;
+    }
+  };
+  RunDemo();
+  ASSERT_GT(pressedAt, 0u) << "the show ended before " << Scenes[scene].name;
+  EXPECT_TRUE(EscapeRequested);
+  EXPECT_EQ(clock.frames, pressedAt + 1);
+  EXPECT_TRUE(AllReleased());
+  EXPECT_FALSE(fs::exists("maps") || fs::exists("pict") || fs::exists("text"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, EscapeInEachScene, ::testing::Range(0, (int)SceneCount),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(Scenes[info.param].name);
+                         });
+
 TEST_F(DemoSequence, WholeShowPlaysEverySceneToItsEnd) {
   ShowClock clock(5.0);
   FlightStart flight;
