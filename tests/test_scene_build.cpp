@@ -228,6 +228,12 @@ TEST(SceneFiles, WriterRefusesWhatTheShowCannotPlay) {
     s.meshes.push_back(m);
   }
   refused(s, "61 materials");
+  s = SmallScene();
+  s.meshes[1].vertices[3].y = std::nanf("");
+  refused(s, "a vertex that is not a number");
+  s = SmallScene();
+  s.cameras[0].eye[2].value.x = INFINITY;
+  refused(s, "an endless camera key");
   EXPECT_EQ(MaskName("maps/leaf.jpg"), "maps/@eaf.jpg");
 }
 

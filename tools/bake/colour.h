@@ -19,7 +19,8 @@ inline Colour operator*(Colour a, float s) { return {a.r * s, a.g * s, a.b * s};
 inline Colour operator*(Colour a, Colour b) { return {a.r * b.r, a.g * b.g, a.b * b.b}; }
 inline Colour& operator+=(Colour& a, Colour b) { return a = a + b; }
 
-inline float Clamp01(float v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
+// A value that is not a number (a power of a rounding error below zero) becomes 0.
+inline float Clamp01(float v) { return v > 0 ? (v < 1 ? v : 1) : 0; }
 inline float Lerp(float a, float b, float t) { return a + (b - a) * t; }
 inline Colour Mix(Colour a, Colour b, float t) { return a + (b - a) * t; }
 inline float Smoothstep(float e0, float e1, float x) {

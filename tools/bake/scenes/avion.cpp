@@ -296,11 +296,13 @@ Surface CanopySurface() {
   return {[](float u, float v) {
             float z = Lerp(CanopyBack, CanopyFront, v);
             // Rises gently from the back, steepest at the windscreen near the front.
-            float shape = v < 0.72f ? std::pow(std::sin(0.5f * Pi * v / 0.72f), 0.55f)
-                                    : std::pow(std::cos(0.5f * Pi * (v - 0.72f) / 0.28f), 0.7f);
+            // Sines and cosines at the ends come out a hair below zero; powers of those are
+            // not numbers, so they are clamped first.
+            float shape = v < 0.72f ? std::pow(std::max(0.0f, std::sin(0.5f * Pi * v / 0.72f)), 0.55f)
+                                    : std::pow(std::max(0.0f, std::cos(0.5f * Pi * (v - 0.72f) / 0.28f)), 0.7f);
             float w = 2.3f * std::max(0.15f, shape), h = 0.9f + 1.5f * shape;
             float a = Pi * u;
-            return V3{w * std::cos(a), CanopyBase(z) + h * std::pow(std::sin(a), 0.8f), z};
+            return V3{w * std::cos(a), CanopyBase(z) + h * std::pow(std::max(0.0f, std::sin(a)), 0.8f), z};
           },
           [](float, float v) {
             float z = Lerp(CanopyBack, CanopyFront, v);

@@ -256,6 +256,8 @@ bool FramesIncrease(const std::vector<PointKey>& keys) {
   return true;
 }
 
+bool Finite(V3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 bool TrackShape(size_t n) { return n == 1 || (n >= 4 && (n - 1) % 3 == 0); }
 
 }  // namespace
@@ -272,6 +274,13 @@ bool Write3ds(const BakeScene& scene, std::vector<uint8_t>* file, std::string* e
       return Fail(error, where + "material must be a path under 64 characters");
     if (m.vertices.size() > 65535 || m.faces.size() > 65535) return Fail(error, where + "too many vertices or faces");
     if (!m.uvs.empty() && m.uvs.size() != m.vertices.size()) return Fail(error, where + "uv count differs from vertices");
+    for (size_t v = 0; v < m.vertices.size(); v++)
+      if (!Finite(m.vertices[v]) || (v < m.uvs.size() && !(std::isfinite(m.uvs[v].u) && std::isfinite(m.uvs[v].v))))
+        return Fail(error, where + "vertex " + std::to_string(v) + " is not a finite number");
+    for (const PointKey& k : m.position)
+      if (!Finite(k.value)) return Fail(error, where + "a position key is not finite");
+    for (const RotationKey& k : m.rotation)
+      if (!Finite(k.degrees)) return Fail(error, where + "a rotation key is not finite");
     for (const auto& f : m.faces)
       for (uint16_t v : f)
         if (v >= m.vertices.size()) return Fail(error, where + "face index out of range");
@@ -295,6 +304,8 @@ bool Write3ds(const BakeScene& scene, std::vector<uint8_t>* file, std::string* e
   for (const BakeLight& l : scene.lights) {
     if (l.name.empty() || l.name.size() >= 64 || !names.insert(l.name).second)
       return Fail(error, "light \"" + l.name + "\": name empty, too long or used twice");
+    if (!Finite(l.position) || !Finite(l.target))
+      return Fail(error, "light \"" + l.name + "\": position or target not finite");
     if (!l.track.empty() && (!TrackShape(l.track.size()) || !FramesIncrease(l.track)))
       return Fail(error, "light \"" + l.name + "\": bad position keys");
   }
@@ -303,6 +314,9 @@ bool Write3ds(const BakeScene& scene, std::vector<uint8_t>* file, std::string* e
       return Fail(error, "camera \"" + c.name + "\": name empty, too long or used twice");
     if (c.eye.size() < 4 || c.target.size() < 4 || !FramesIncrease(c.eye) || !FramesIncrease(c.target))
       return Fail(error, "camera \"" + c.name + "\": needs 4 or more eye and target keys, frames increasing");
+    for (const auto* track : {&c.eye, &c.target})
+      for (const PointKey& k : *track)
+        if (!Finite(k.value)) return Fail(error, "camera \"" + c.name + "\": a key is not finite");
   }
 
   file->clear();
