@@ -23,13 +23,23 @@ fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
+# What the screen and the program were doing, for a window that did not come.
+describe() {
+  xwininfo -root -tree 2>&1 | sed -n '1,12p'
+  [ -n "$show_pid" ] && grep -E "^State" "/proc/$show_pid/status" 2>/dev/null
+  [ -n "$show_pid" ] && echo "waiting in: $(cat "/proc/$show_pid/wchan" 2>/dev/null)"
+  echo "program output:"
+  cat "$work/out.log"
+}
 
 start_xvfb() {  # start_xvfb WIDTH HEIGHT
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   local n
   for n in $(seq 91 120); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${1}x${2}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # -noreset: the server would otherwise reset whenever its last client (often a short-lived
+    # xdotool) leaves, taking a program that is just connecting down with it.
+    Xvfb ":$n" -screen 0 "${1}x${2}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY=":$n"
     local i
@@ -121,7 +131,7 @@ run_at() {  # run_at WIDTH HEIGHT
     xdotool search --name "$show_title" >/dev/null 2>&1 && fail "a show window appeared"
   else
     fail "no launcher window"
-    cat "$work/out.log"
+    describe
   fi
 
   # 2. Enter and Escape do nothing in the launcher; a click on "Fire !" starts the show.
@@ -163,11 +173,11 @@ run_at() {  # run_at WIDTH HEIGHT
       done
     else
       fail "no show window after the click"
-      cat "$work/out.log"
+      describe
     fi
   else
     fail "no launcher window"
-    cat "$work/out.log"
+    describe
   fi
   [ -n "$show_pid" ] && kill "$show_pid" 2>/dev/null && show_pid=""
 }
@@ -188,6 +198,7 @@ if id="$(wait_window "$launcher_title" 20)"; then
     [ "$status" = "0" ] || fail "Alt+F4 gave status $status"
   else
     fail "no show window"
+    describe
   fi
 fi
 

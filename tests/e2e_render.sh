@@ -136,7 +136,7 @@ PY
 if command -v Xvfb >/dev/null; then
   for n in $(seq 131 160); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb=$!
     for i in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     DISPLAY=":$n" SDL_AUDIODRIVER=dummy timeout 60 "$render" --window --size $size --to 1 \
