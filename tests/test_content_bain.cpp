@@ -16,7 +16,6 @@
 #include "tools/bake/scenes/scene_build.h"
 #include "tools/bake/scenes/scenes3d.h"
 
-BakeScene BuildBainScene();
 
 namespace {
 

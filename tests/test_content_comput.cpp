@@ -16,7 +16,6 @@
 #include "tools/bake/text.h"
 
 // The room as comput.cpp builds it, before it is written.
-BakeScene BuildComputScene();
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "tools/bake/noise.h"
 #include "tools/bake/scenes/light_bake.h"
 #include "tools/bake/scenes/scene_build.h"
+#include "tools/bake/scenes/scenes3d.h"
 
 // Defined by the palace generator (tools/bake/scenes/palace.cpp).
-void BuildPalaceScene(BakeScene* scene);
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "timeline/demo_timer.h"
 #include "tools/bake/scenes/light_bake.h"
 #include "tools/bake/scenes/scene_build.h"
+#include "tools/bake/scenes/scenes3d.h"
 
-bool BuildTunnelScene(BakeScene* scene, std::string* error);
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tools/bake/bake.h"
+#include "tools/bake/scenes/scene_build.h"
 
 bool BakeAvion(BakeOutput& out, std::string* error);
 bool BakeBalls(BakeOutput& out, std::string* error);
@@ -21,3 +22,10 @@ bool BakePalace(BakeOutput& out, std::string* error);
 bool BakeBain(BakeOutput& out, std::string* error);
 bool BakeComput(BakeOutput& out, std::string* error);
 bool BakeCreatures(BakeOutput& out, std::string* error);
+
+// The scenes without their pictures and lighting, for the tests that walk their cameras
+// and check their layout.
+BakeScene BuildBainScene();
+BakeScene BuildComputScene();
+void BuildPalaceScene(BakeScene* scene);
+bool BuildTunnelScene(BakeScene* scene, std::string* error);
