@@ -226,17 +226,25 @@ uint32_t Cp1252ToUnicode(uint8_t code) {
 
 std::string FindGlyphFontFile(const GlyphFontRequest& request, int* faceIndex) {
   if (faceIndex) *faceIndex = 0;
-  if (!request.family || !FcInit()) return std::string();
+  if (!request.family) return std::string();
+  // A configuration of our own, destroyed after the one lookup the show makes (a few
+  // milliseconds with the font caches built). FcInit's process-wide configuration would
+  // stay allocated to the end, and parts of it are out of a leak checker's sight.
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return std::string();
   std::string result;
   FcPattern* pattern = FcPatternCreate();
-  if (!pattern) return result;
+  if (!pattern) {
+    FcConfigDestroy(config);
+    return result;
+  }
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(request.family));
   FcPatternAddInteger(pattern, FC_WEIGHT, request.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult status = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &status);
+  FcPattern* match = FcFontMatch(config, pattern, &status);
   if (match) {
     FcChar8* file = nullptr;
     int index = 0;
@@ -247,6 +255,7 @@ std::string FindGlyphFontFile(const GlyphFontRequest& request, int* faceIndex) {
     FcPatternDestroy(match);
   }
   FcPatternDestroy(pattern);
+  FcConfigDestroy(config);
   return result;
 }
 

@@ -47,6 +47,8 @@ bad "--pad" --out f --pad 1920x1080
 bad "smaller" --video v.mp4 --pad 300x200
 bad "--window" --window --video v.mp4
 bad "--every" --out f --every 2
+bad "before --from" --out f --from 5 --at 1,6
+bad "before --to" --out f --to 3 --at 1,3
 "$render" --help >help.txt || fail "--help failed"
 for option in --out --video --fps --size --pad --scene --from --to --contact-sheet --every \
               --bench --json --window; do
@@ -86,6 +88,27 @@ else:
 print("first track at", start or "none", "ok" if ok else "WRONG")
 sys.exit(0 if ok else 1)
 PY
+
+# Printed times are seconds of the show whatever --from is, as --at takes them: the first
+# track starts at the same second. Loading ends there; its last frame stays up for the 4 s
+# wait (the frames of the wait are that frame), and the first scene comes after it.
+if [ -n "$start" ]; then
+  python3 -c "import sys; sys.exit(not 4.5 < float('$start') < 6)" || fail "first track at $start s"
+  times="$(python3 -c "t=$start; print(','.join('%.3f' % x for x in (t - 0.125, t + 0.5, t + 3.75, t + 4.25)))")"
+  "$render" --quiet --size $size --fps 8 --from 3 --to 11 --at "$times" --out wait >wait.txt 2>&1 ||
+    fail "--from 3 --at $times failed: $(cat wait.txt)"
+  later="$(sed -n 's/^music: discow.mp3 from \([0-9.]*\) s.*/\1/p' wait.txt | head -1)"
+  [ "$later" = "$start" ] || fail "with --from 3 the first track starts at '$later' s, not $start s"
+  sums=()
+  for f in wait/*.png; do sums+=("$(convert "$f" rgba:- | md5sum)"); done
+  [ "${#sums[@]}" = 4 ] || fail "the wait's --at wrote ${#sums[@]} frames, not 4"
+  [ "${sums[0]}" = "${sums[1]}" ] && [ "${sums[1]}" = "${sums[2]}" ] ||
+    fail "the frames of the wait after loading are not its last loading frame"
+  # Without the data set the loading and the first scene may both be black.
+  if [ -f datas.vlo ]; then
+    [ "${sums[2]}" != "${sums[3]}" ] || fail "no first scene 4 s after the first track starts"
+  fi
+fi
 
 # Padded onto a wider video, the picture sits in the middle with black on both sides.
 "$render" --quiet --video pad.mp4 --size $size --pad 428x240 --fps 8 --to 1 >/dev/null 2>&1 ||

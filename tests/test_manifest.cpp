@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
+#include <string>
 
 #include "app/window.h"
 #include "assets/archive.h"
@@ -14,8 +16,10 @@
 #include "effects/particles.h"
 #include "engine/models.h"
 #include "engine/scene_grid.h"
+#include "platform/platform.h"
 #include "tests/support/show_support.h"
 #include "timeline/demo_sequence.h"
+#include "timeline/load_timing.h"
 
 namespace fs = std::filesystem;
 
@@ -155,6 +159,51 @@ TEST_F(Manifest, LoadingScreenDarkensStepByStepThenWaitsFourSecondsWithoutDrawin
   EXPECT_LT(lumas.back(), lumas.front() * 0.1);
   // Then four seconds pass with no frame drawn (the clock moved on regardless).
   EXPECT_NEAR(afterLoading, 15 * 0.25 + 4.0, 0.2);
+}
+
+namespace {
+struct MarkRecord {
+  LoadTimingEvent event;
+  std::string group;
+  double seconds;  // the show's clock
+};
+void RecordMark(LoadTimingEvent event, const char* group, void* user) {
+  static_cast<std::vector<MarkRecord>*>(user)->push_back(
+      {event, group ? group : "", PlatformVirtualTime() / 1000.0});
+}
+}  // namespace
+
+TEST_F(Manifest, LoadingMarksEachGroupBetweenBeginAndEndBeforeTheWait) {
+  ShowClock clock(100.0);
+  std::vector<MarkRecord> marks;
+  SetLoadTimingHook(RecordMark, &marks);
+  LoadAssets();
+  SetLoadTimingHook(nullptr, nullptr);
+  const double afterLoading = clock.Seconds();
+
+  ASSERT_GE(marks.size(), 3u);
+  EXPECT_EQ(marks.front().event, LoadTimingBegan);
+  EXPECT_EQ(marks.back().event, LoadTimingEnded);
+  int screens = 0;
+  std::set<std::string> groups;
+  for (size_t i = 1; i + 1 < marks.size(); i++) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(marks[i].event, LoadTimingMarked);
+    groups.insert(marks[i].group);
+    if (marks[i].group != "loading screen") continue;
+    screens++;
+    // Each step is timed apart from the loads before it: they got their own mark.
+    EXPECT_NE(marks[i - 1].group, "loading screen");
+    EXPECT_EQ(marks[i - 1].event, LoadTimingMarked);
+  }
+  EXPECT_EQ(screens, 15);
+  for (const char* group : {"unpacking", "font", "textures", "scene avion", "scene ball",
+                            "scene ball2", "scene jungle", "scene tunnel", "scene palace",
+                            "scene bain", "scene comput", "grids", "models",
+                            "particle systems", "music"})
+    EXPECT_EQ(groups.count(group), 1u) << group;
+  // The end comes before the four-second wait, which is not loading.
+  EXPECT_NEAR(afterLoading - marks.back().seconds, 4.0, 0.05);
 }
 
 TEST_F(Manifest, EscapeDuringLoadingIsNoticedOnlyInTheWait) {

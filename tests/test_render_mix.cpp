@@ -1,6 +1,6 @@
 // The offline renderer's pieces that decide what a capture contains: the music's event
 // list on the show's clock, the plan and mix of the sound track, whole-file decoding, the
-// frame-time summaries and the contact sheet's layout.
+// frame-time summaries, the contact sheet's layout, and the command line's values.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,6 +16,8 @@
 #include "tools/render/audio_mix.h"
 #include "tools/render/bench_stats.h"
 #include "tools/render/contact_sheet.h"
+#include "tools/render/option_parse.h"
+#include "tools/render/options.h"
 
 namespace {
 MusicEvent Event(MusicEventType type, uint32_t ticks, const char* file = "", int volume = 0) {
@@ -246,4 +248,41 @@ TEST(ContactSheetLayout, RowsOfEightWithTheFramesShrunk) {
   SheetSize(2, &w, &h);
   EXPECT_EQ(iw, w);
   EXPECT_EQ(ih, h);
+}
+
+TEST(RenderOptionValues, NumbersAndSizesAreTheWholeValue) {
+  double v = -1;
+  EXPECT_TRUE(ParseNumber("12.5", &v));
+  EXPECT_EQ(v, 12.5);
+  EXPECT_TRUE(ParseNumber("1e3", &v));
+  EXPECT_EQ(v, 1000);
+  for (const char* bad : {"", "12s", "1.5.2", "nan", "inf", "1e999", "0x"}) {
+    v = -1;
+    EXPECT_FALSE(ParseNumber(bad, &v)) << bad;
+    EXPECT_EQ(v, -1) << bad;
+  }
+  int w = 0, h = 0;
+  EXPECT_TRUE(ParseSize("1024x768", &w, &h));
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 768);
+  for (const char* bad : {"1024x768x", "1024x768 ", "1024x", "x768", "1024*768", ""})
+    EXPECT_FALSE(ParseSize(bad, &w, &h)) << bad;
+}
+
+TEST(RenderOptionValues, AtTimesMustFallOnWrittenFrames) {
+  auto parse = [](std::vector<std::string> args) {
+    args.insert(args.begin(), "vellumar2-render");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    RenderOptions o;
+    return ParseRenderOptions((int)argv.size(), argv.data(), &o);
+  };
+  EXPECT_EQ(parse({"--out", "f", "--from", "5", "--at", "5,6,100"}), ParseRun);
+  EXPECT_EQ(parse({"--out", "f", "--from", "5", "--at", "6,1"}), ParseBad);
+  EXPECT_EQ(parse({"--out", "f", "--to", "3", "--at", "1,3"}), ParseBad);
+  // Compared as frames: 2.99 s is frame 299 of 300 at 100 fps, but frame 30 of 30 at 10.
+  EXPECT_EQ(parse({"--out", "f", "--fps", "100", "--to", "3", "--at", "2.99"}), ParseRun);
+  EXPECT_EQ(parse({"--out", "f", "--fps", "10", "--to", "3", "--at", "2.99"}), ParseBad);
+  // --fps given after --at still counts.
+  EXPECT_EQ(parse({"--out", "f", "--to", "3", "--at", "2.99", "--fps", "100"}), ParseRun);
 }

@@ -2,8 +2,9 @@
 //
 // Owns: one hook. The loading (LoadAssets) calls LoadTimingBegin as its first step,
 // LoadTimingMark after each group of loads with the group's name ("unpacking", "font",
-// "textures", "loading screen", "scene jungle", "grids", "models", "particle systems",
-// ...), and LoadTimingEnd once everything is loaded, before the wait for the music. A mark
+// "textures", "loading screen", "scene jungle" (a scene by its file's name, with its
+// lighting and emitters), "grids", "models", "particle systems", "music"), and
+// LoadTimingEnd once everything is loaded, before the wait for the music. A mark
 // means: the time since the previous mark (or the begin) went to this group; a name may
 // come back, and its times add up. Without a hook (the show itself) the calls do nothing.
 // Called by: the asset manifest. Read by: the offline renderer's benchmark, which

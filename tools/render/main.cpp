@@ -7,13 +7,11 @@
 // the same running order from the scene table instead: the loading, the scenes, the
 // change of track before the scrolling page, the release.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "app/gl.h"
@@ -30,6 +28,7 @@
 #include "tools/render/bench_stats.h"
 #include "tools/render/capture.h"
 #include "tools/render/contact_sheet.h"
+#include "tools/render/option_parse.h"
 #include "tools/render/options.h"
 #include "tools/render/preview.h"
 #include "tools/render/video.h"
@@ -114,19 +113,6 @@ void MeasureFloor(BenchReport* report) {
   glDeleteTextures(1, &texture);
 }
 
-bool MakeDirectory(const std::string& dir) {
-  if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-    fprintf(stderr, "vellumar2-render: cannot create %s: %s\n", dir.c_str(), strerror(errno));
-    return false;
-  }
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    fprintf(stderr, "vellumar2-render: %s is not a directory\n", dir.c_str());
-    return false;
-  }
-  return true;
-}
-
 // --window: the show at real time in an ordinary window, with its music.
 double windowStopMs = -1;
 void OnWindowPresent(void*) {
@@ -158,13 +144,16 @@ int RunWindow(const RenderOptions& o) {
   return 0;
 }
 
-void PrintMusic(const std::vector<MusicSegment>& plan, double originMs, double lengthMs) {
+// The music heard from `fromMs` to `endMs`, in the times --from and --at take: from
+// `originMs`, the show clock of output frame 0.
+void PrintMusic(const std::vector<MusicSegment>& plan, double originMs, double fromMs,
+                double endMs) {
   for (const MusicSegment& s : plan) {
-    double end = s.endMs < 0 ? lengthMs + originMs : s.endMs;
-    if (end <= originMs || s.startMs - originMs >= lengthMs) continue;
-    printf("music: %s from %.3f s", s.file.c_str(), (s.startMs - originMs) / 1000.0);
-    if (s.endMs >= 0 && s.endMs - originMs < lengthMs)
-      printf(" to %.3f s", (s.endMs - originMs) / 1000.0);
+    double start = s.startMs - originMs;
+    double end = s.endMs < 0 ? endMs : s.endMs - originMs;
+    if (end <= fromMs || start >= endMs) continue;
+    printf("music: %s from %.3f s", s.file.c_str(), start / 1000.0);
+    if (s.endMs >= 0 && end < endMs) printf(" to %.3f s", end / 1000.0);
     printf(", volume %d\n", s.volumes.empty() ? 255 : s.volumes.back().volume);
   }
 }
@@ -189,7 +178,7 @@ int main(int argc, char** argv) {
                     "PATH (Debian: apt-get install ffmpeg)\n");
     return 1;
   }
-  if (!o.outDir.empty() && !MakeDirectory(o.outDir)) return 1;
+  if (!o.outDir.empty() && !MakeOutputDirectory(o.outDir)) return 1;
   if (o.window) return RunWindow(o);
 
   // Frames come faster or slower than real time: the music must not play aloud.
@@ -254,12 +243,9 @@ int main(int argc, char** argv) {
   std::vector<MusicSegment> plan = PlanMusic(MusicLogEvents());
   if (only >= 0) AlignSegmentAt(&plan, capture.originMs, TrackPositionMs(only));
   bool ok = !capture.failed;
-  if (!o.bench) {
-    // The video starts at --from: its sound track does too.
-    double fromMs = capture.originMs + o.fromSeconds * 1000.0;
-    PrintMusic(plan, fromMs, lengthMs - o.fromSeconds * 1000.0);
-  }
+  if (!o.bench) PrintMusic(plan, capture.originMs, o.fromSeconds * 1000.0, lengthMs);
   if (capture.video) {
+    // The video starts at --from: its sound track does too.
     size_t audioFrames = (size_t)llround(frames * (double)SoundMixRate / o.fps);
     std::vector<int16_t> music = MixMusic(plan, capture.originMs + o.fromSeconds * 1000.0,
                                           audioFrames, SoundMixRate, PlatformTrackDecoder);

@@ -1,14 +1,13 @@
 // tools/render/options.cpp - parsing and checking the renderer's command line.
 #include "tools/render/options.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "scenes/scenes.h"
+#include "tools/render/option_parse.h"
 
 const char* const RenderUsage =
     "usage: vellumar2-render [options]\n"
@@ -17,7 +16,8 @@ const char* const RenderUsage =
     "Plays the show headless on a virtual clock (every frame lands on time) from the\n"
     "show's directory and captures it. Output (at least one, except with --window):\n"
     "  --out DIR            every frame as DIR/frame-000123.png (created if missing)\n"
-    "  --at T[,T...]        with --out: only the frames at these times (seconds)\n"
+    "  --at T[,T...]        with --out: only the frames at these times (seconds, counted\n"
+    "                       as --from counts them, from --from up to --to)\n"
     "  --video FILE.mp4     H.264 video with the show's music (needs the ffmpeg command)\n"
     "  --contact-sheet FILE.png  one labelled thumbnail every --every seconds\n"
     "  --every N            seconds between thumbnails (default 5)\n"
@@ -37,6 +37,12 @@ const char* const RenderUsage =
     "                       played but not written; the run ends after --to\n"
     "  --quiet              no progress line (it is shown only on a terminal anyway)\n"
     "  --help               this text\n"
+    "Times: second 0 of the show is its first loading frame. The loading screen takes\n"
+    "about 4 s (its 15 steps each end on a frame: a little longer at a low --fps), then\n"
+    "the first track starts while the last loading frame stays up for 4 s, then the\n"
+    "first scene begins (near 7.9 s at 60 fps). With --scene, second 0 is the scene's\n"
+    "first frame (after the loading and the wait). The \"music:\" lines printed after a\n"
+    "run give the tracks heard in the same seconds.\n"
     "Exit status: 0 done, 1 a file or the GL context failed, 2 bad options.\n";
 
 const char* const SceneNames[SceneCount] = {"night-flight", "jungle", "balls",  "tunnel",
@@ -51,29 +57,15 @@ int SceneIndex(const char* name) {
 }
 
 namespace {
+const char* const HelpHint = "(vellumar2-render --help lists the options)\n";
+
 bool Bad(const char* format, ...) __attribute__((format(printf, 1, 2)));
 bool Bad(const char* format, ...) {
-  fputs("vellumar2-render: ", stderr);
   va_list args;
   va_start(args, format);
-  vfprintf(stderr, format, args);
+  OptionFaultList(HelpHint, format, args);
   va_end(args);
-  fputs("\n(vellumar2-render --help lists the options)\n", stderr);
   return false;
-}
-
-bool Number(const char* text, double* value) {
-  char* end = nullptr;
-  errno = 0;
-  double v = strtod(text, &end);
-  if (errno || end == text || *end || !std::isfinite(v)) return false;
-  *value = v;
-  return true;
-}
-
-bool Size(const char* text, int* w, int* h) {
-  char tail = 0;
-  return sscanf(text, "%dx%d%c", w, h, &tail) == 2;
 }
 
 bool TimeList(const char* text, std::vector<double>* out) {
@@ -83,7 +75,7 @@ bool TimeList(const char* text, std::vector<double>* out) {
     size_t comma = list.find(',', start);
     std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
     double t = 0;
-    if (!Number(item.c_str(), &t) || t < 0) return false;
+    if (!ParseNumber(item.c_str(), &t) || t < 0) return false;
     out->push_back(t);
     if (comma == std::string::npos) return true;
     start = comma + 1;
@@ -111,6 +103,15 @@ bool Check(RenderOptions* o, bool everyGiven) {
                o->width, o->height);
   if (o->toSeconds >= 0 && o->toSeconds <= o->fromSeconds)
     return Bad("--to (%g) must come after --from (%g)", o->toSeconds, o->fromSeconds);
+  // A time outside the written frames would silently give no picture. Compared as the
+  // capture compares them: in frames.
+  for (double t : o->at) {
+    long frame = lround(t * o->fps);
+    if (frame < lround(o->fromSeconds * o->fps))
+      return Bad("--at %g comes before --from (%g): no frame there is written", t, o->fromSeconds);
+    if (o->toSeconds >= 0 && frame >= lround(o->toSeconds * o->fps))
+      return Bad("--at %g is not before --to (%g): no frame there is written", t, o->toSeconds);
+  }
   if (!o->scene.empty() && SceneIndex(o->scene.c_str()) < 0)
     return Bad("no scene called \"%s\"; the scenes are night-flight jungle balls tunnel "
                "streamers palace bath computer scroll credits",
@@ -148,11 +149,8 @@ ParseResult ParseRenderOptions(int argc, char** argv, RenderOptions* o) {
       Bad("unknown option %s", arg.c_str());
       return ParseBad;
     }
-    if (i + 1 >= argc) {
-      Bad("%s needs a value", arg.c_str());
-      return ParseBad;
-    }
-    const char* value = argv[++i];
+    const char* value = OptionValue(argc, argv, &i, HelpHint);
+    if (!value) return ParseBad;
     double number = 0;
     bool ok = true;
     if (arg == "--out") {
@@ -170,12 +168,12 @@ ParseResult ParseRenderOptions(int argc, char** argv, RenderOptions* o) {
     } else if (arg == "--scene") {
       o->scene = value;
     } else if (arg == "--fps") {
-      ok = (Number(value, &number) && number >= 1 && number <= 240 && number == floor(number)) ||
+      ok = (ParseNumber(value, &number) && number >= 1 && number <= 240 && number == floor(number)) ||
            Bad("--fps wants a whole number from 1 to 240, not \"%s\"", value);
       o->fps = (int)number;
     } else if (arg == "--size") {
       int w = 0, h = 0;
-      ok = (Size(value, &w, &h) && w >= 320 && w <= 7680 && (long)w * 3 == (long)h * 4) ||
+      ok = (ParseSize(value, &w, &h) && w >= 320 && w <= 7680 && (long)w * 3 == (long)h * 4) ||
            Bad("--size wants a 4:3 size WxH from 320x240 to 7680x5760 (like 1024x768), "
                "not \"%s\"",
                value);
@@ -183,18 +181,18 @@ ParseResult ParseRenderOptions(int argc, char** argv, RenderOptions* o) {
       o->height = h;
     } else if (arg == "--pad") {
       int w = 0, h = 0;
-      ok = (Size(value, &w, &h) && w > 0 && h > 0 && w <= 8192 && h <= 8192 && w % 2 == 0 &&
+      ok = (ParseSize(value, &w, &h) && w > 0 && h > 0 && w <= 8192 && h <= 8192 && w % 2 == 0 &&
             h % 2 == 0) ||
            Bad("--pad wants an even size WxH up to 8192x8192 (like 1920x1080), not \"%s\"",
                value);
       o->padWidth = w;
       o->padHeight = h;
     } else if (arg == "--from" || arg == "--to") {
-      ok = (Number(value, &number) && number >= 0 && number < 86400) ||
+      ok = (ParseNumber(value, &number) && number >= 0 && number < 86400) ||
            Bad("%s wants seconds from 0 (like 12.5), not \"%s\"", arg.c_str(), value);
       (arg == "--from" ? o->fromSeconds : o->toSeconds) = number;
     } else if (arg == "--every") {
-      ok = (Number(value, &number) && number > 0 && number < 86400) ||
+      ok = (ParseNumber(value, &number) && number > 0 && number < 86400) ||
            Bad("--every wants seconds above 0, not \"%s\"", value);
       o->everySeconds = number;
       everyGiven = true;

@@ -1,7 +1,6 @@
 // tools/render/preview.cpp - loading one scene headless and writing frames of it.
 #include "tools/render/preview.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include "engine/scene_loader.h"
 #include "engine/vertex_lighting.h"
 #include "platform/platform.h"
+#include "tools/render/option_parse.h"
 
 namespace {
 
@@ -49,15 +49,6 @@ struct PreviewOptions {
   int width = 1024, height = 768;
 };
 
-bool Number(const char* text, double* value) {
-  char* end = nullptr;
-  errno = 0;
-  double v = strtod(text, &end);
-  if (errno || end == text || *end || !std::isfinite(v)) return false;
-  *value = v;
-  return true;
-}
-
 bool Parse(int argc, char** argv, PreviewOptions* o) {
   for (int i = 1; i < argc; i++) {
     std::string arg = argv[i];
@@ -77,11 +68,8 @@ bool Parse(int argc, char** argv, PreviewOptions* o) {
       o->shade = true;
       continue;
     }
-    if (i + 1 >= argc) {
-      fprintf(stderr, "vellumar2-render: %s needs a value\n%s", arg.c_str(), PreviewUsage);
-      return false;
-    }
-    const char* value = argv[++i];
+    const char* value = OptionValue(argc, argv, &i, PreviewUsage);
+    if (!value) return false;
     double number = 0;
     if (arg == "--preview") {
       o->scene = value;
@@ -93,7 +81,7 @@ bool Parse(int argc, char** argv, PreviewOptions* o) {
     } else if (arg == "--out") {
       o->out = value;
     } else if (arg == "--seconds" || arg == "--fps" || arg == "--model-fps") {
-      bool ok = Number(value, &number);
+      bool ok = ParseNumber(value, &number);
       if (arg == "--seconds" && ok && number >= 0 && number <= 36000) {
         o->seconds = number;
       } else if (arg == "--fps" && ok && number > 0 && number <= 1000) {
@@ -101,28 +89,21 @@ bool Parse(int argc, char** argv, PreviewOptions* o) {
       } else if (arg == "--model-fps" && ok && number >= 0 && number <= 1000) {
         o->modelFps = number;
       } else {
-        fprintf(stderr, "vellumar2-render: %s wants a number (seconds 0 to 36000, fps above 0 "
-                        "up to 1000)\n", arg.c_str());
-        return false;
+        return OptionFault(nullptr, "%s wants a number (seconds 0 to 36000, fps above 0 up to 1000)",
+                           arg.c_str());
       }
     } else if (arg == "--size") {
       int w = 0, h = 0;
-      char tail = 0;
-      if (sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 ||
-          h > 8192) {
-        fprintf(stderr, "vellumar2-render: --size wants WxH, each from 16 to 8192\n");
-        return false;
-      }
+      if (!ParseSize(value, &w, &h) || w < 16 || h < 16 || w > 8192 || h > 8192)
+        return OptionFault(nullptr, "--size wants WxH, each from 16 to 8192");
       o->width = w;
       o->height = h;
     } else {
-      fprintf(stderr, "vellumar2-render: unknown option %s\n%s", arg.c_str(), PreviewUsage);
-      return false;
+      return OptionFault(PreviewUsage, "unknown option %s", arg.c_str());
     }
   }
   if (o->scene.empty()) {
-    fprintf(stderr, "vellumar2-render: --preview wants a 3DS file\n%s", PreviewUsage);
-    return false;
+    return OptionFault(PreviewUsage, "--preview wants a 3DS file");
   }
   return true;
 }
@@ -256,10 +237,7 @@ int RunPreview(int argc, char** argv) {
     fprintf(stderr, "vellumar2-render: cannot read the model file %s\n", o.model.c_str());
     return 1;
   }
-  if (mkdir(o.out.c_str(), 0777) != 0 && errno != EEXIST) {
-    fprintf(stderr, "vellumar2-render: cannot create %s: %s\n", o.out.c_str(), strerror(errno));
-    return 1;
-  }
+  if (!MakeOutputDirectory(o.out)) return 1;
 
   PlatformSelectBackend(BackendHeadless, o.width, o.height);
   PlatformSetMessageBoxesHeadless(true);
