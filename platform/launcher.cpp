@@ -40,12 +40,19 @@ const SDL_Color Black = {0, 0, 0, 255};
 // asked for first; fontconfig answers with the nearest font the machine has.
 std::string FindDialogFont() {
   std::string path;
-  if (!FcInit()) return path;
+  // A configuration of its own, destroyed after the lookup: fontconfig's default one would
+  // live (and hold its memory) until the process ends.
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return path;
   FcPattern* pattern = FcNameParse((const FcChar8*)"MS Sans Serif");
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  if (!pattern) {
+    FcConfigDestroy(config);
+    return path;
+  }
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPattern* match = FcFontMatch(config, pattern, &result);
   if (match) {
     FcChar8* file = nullptr;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
@@ -53,6 +60,7 @@ std::string FindDialogFont() {
     FcPatternDestroy(match);
   }
   FcPatternDestroy(pattern);
+  FcConfigDestroy(config);
   return path;
 }
 
