@@ -185,6 +185,9 @@ void FitRect(int winW, int winH, int* x, int* y, int* w, int* h) {
 bool PlatformEnsureVideo() {
   if (videoStarted) return true;
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // SDL drops a click that arrives within a few milliseconds of the window taking focus; a
+  // dialog's button must answer the click that activates its window.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     LogError("platform", "no video: %s", SDL_GetError());
     return false;

@@ -42,6 +42,19 @@ PlatformWindow FirstWindow() {
 }
 
 // One SDL event into at most one message. False when the event means nothing to us.
+// A button event carries the position of the last motion SDL saw. A window that appears
+// under a pointer that never moves has seen none, and a click on it would land at (0, 0):
+// ask the window system where the pointer is instead.
+void PointerInWindow(PlatformWindow window, int* x, int* y) {
+  WindowRecord* w = FindWindow(window);
+  if (!w || !w->sdl) return;
+  int gx = 0, gy = 0, wx = 0, wy = 0;
+  SDL_GetGlobalMouseState(&gx, &gy);
+  SDL_GetWindowPosition(w->sdl, &wx, &wy);
+  *x = gx - wx;
+  *y = gy - wy;
+}
+
 bool Translate(const SDL_Event& e, PlatformMessage* m) {
   *m = PlatformMessage();
   switch (e.type) {
@@ -75,6 +88,7 @@ bool Translate(const SDL_Event& e, PlatformMessage* m) {
       m->type = e.type == SDL_MOUSEBUTTONDOWN ? MsgMouseDown : MsgMouseUp;
       m->x = e.button.x;
       m->y = e.button.y;
+      PointerInWindow(m->window, &m->x, &m->y);
       return m->window != PlatformNoWindow;
     case SDL_MOUSEMOTION:
       m->window = WindowFromSdlId(e.motion.windowID);
