@@ -130,7 +130,7 @@ void DrawWaterCreditsFrame(const DemoTimer& timer) {
   }
 
   // After the negative, so the text stays positive.
-  PrintText(0, 3.0f, 3.0f, 1.0f, "Vellumar 2 by Ovalith 2026");
+  PrintText(0, 3.0f, 3.0f, 1.0f, "Vellumar 2 by Ovalith 2003");
   PrintText(0, 5.0f, 6.0f, 1.0f, "www.ovalith.example");
 
   if (t <= 2.0f) FadeToBlack(1 - t / 2);

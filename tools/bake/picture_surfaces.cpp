@@ -343,7 +343,11 @@ void DrawGlossy(Image& c) {
     }
 }
 
+// The credits show the water in negative, drawn in a grey of about 0.8 at rest: what
+// lands on the screen is 1 - 0.8 * texel. The picture is therefore stored as the
+// negative of the water the viewer should see, divided by that grey.
 void DrawCaustics(Image& c) {
+  const float restGrey = 0.8f;
   for (int y = 0; y < c.height; y++)
     for (int x = 0; x < c.width; x++) {
       float u = (float)x / c.width, v = (float)y / c.height;
@@ -358,7 +362,10 @@ void DrawCaustics(Image& c) {
       }
       float depth = Fbm(u * 2, v * 2, 2, 2, 4, 0.5f, 95) * 0.5f + 0.5f;
       Colour water = Mix(Colour{0.02f, 0.16f, 0.32f}, Colour{0.05f, 0.38f, 0.55f}, depth);
-      c.At(x, y) = water + Colour{0.6f, 0.9f, 1.0f} * light * 0.8f;
+      Colour seen = water + Colour{0.6f, 0.9f, 1.0f} * light * 0.8f;
+      c.At(x, y) = Colour{Clamp01((1 - Clamp01(seen.r)) / restGrey),
+                          Clamp01((1 - Clamp01(seen.g)) / restGrey),
+                          Clamp01((1 - Clamp01(seen.b)) / restGrey)};
     }
 }
 
