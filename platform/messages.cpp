@@ -41,7 +41,6 @@ PlatformWindow FirstWindow() {
   return PlatformNoWindow;
 }
 
-// One SDL event into at most one message. False when the event means nothing to us.
 // A button event carries the position of the last motion SDL saw. A window that appears
 // under a pointer that never moves has seen none, and a click on it would land at (0, 0):
 // ask the window system where the pointer is instead.
@@ -55,6 +54,7 @@ void PointerInWindow(PlatformWindow window, int* x, int* y) {
   *y = gy - wy;
 }
 
+// One SDL event into at most one message. False when the event means nothing to us.
 bool Translate(const SDL_Event& e, PlatformMessage* m) {
   *m = PlatformMessage();
   switch (e.type) {
