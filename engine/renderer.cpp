@@ -68,9 +68,16 @@ bool HasLightMap(const NodeDraw& d, int32_t faceIndex) {
   return d.lightMaps && d.node->faces[faceIndex].hasLightMap;
 }
 
-// One vertex of a face; `corner` is 0, 1, 2 for a, b, c. The light-mapped face gives no
-// colour call, so it shows the white set at the start of its face.
-inline void EmitVertex(const NodeDraw& d, uint16_t v, int corner, bool lightMapped) {
+// Where a face's light map lies in its texture (u, v, width, height).
+const float WholeMap[4] = {0, 0, 1, 1};
+
+const float* LightMapPlace(const NodeDraw& d, int32_t faceIndex) {
+  return d.node->faceLightMapPlaces ? &d.node->faceLightMapPlaces[4 * faceIndex] : WholeMap;
+}
+
+// One vertex of a face; `corner` is 0, 1, 2 for a, b, c. The light-mapped face (a place
+// given) has no colour call, so it shows the white set at the start of its face.
+inline void EmitVertex(const NodeDraw& d, uint16_t v, int corner, const float* place) {
   const SceneObject* node = d.node;
   float u = 0, t = 0;
   if (node->texCoords && v < node->texCoordCount) {
@@ -82,19 +89,20 @@ inline void EmitVertex(const NodeDraw& d, uint16_t v, int corner, bool lightMapp
   if (d.reflective) {
     if (d.secondLayer) glMultiTexCoord2fARB(GL_TEXTURE1_ARB, u + d.shiftU, t + d.shiftV);
     glColor3fv(&colour.x);
-  } else if (lightMapped) {
+  } else if (place) {
     if (d.secondLayer)
-      glMultiTexCoord2fARB(GL_TEXTURE1_ARB, corner == 1 ? 1.0f : 0.0f, corner == 2 ? 1.0f : 0.0f);
+      glMultiTexCoord2fARB(GL_TEXTURE1_ARB, corner == 1 ? place[0] + place[2] : place[0],
+                           corner == 2 ? place[1] + place[3] : place[1]);
   } else {
     glColor3fv(&colour.x);
   }
   glVertex3fv(&node->vertices[v].x);
 }
 
-inline void EmitFace(const NodeDraw& d, const Face& f, bool lightMapped) {
-  EmitVertex(d, f.a, 0, lightMapped);
-  EmitVertex(d, f.b, 1, lightMapped);
-  EmitVertex(d, f.c, 2, lightMapped);
+inline void EmitFace(const NodeDraw& d, const Face& f, const float* place) {
+  EmitVertex(d, f.a, 0, place);
+  EmitVertex(d, f.b, 1, place);
+  EmitVertex(d, f.c, 2, place);
 }
 
 void SecondLayerOn(uint32_t texture) {
@@ -125,7 +133,7 @@ void DrawFacesEach(const NodeDraw& d, const int32_t* indices, int32_t count) {
     if (d.secondLayer && lightMapped) SecondLayerOn(node->faceLightMaps[l]);
     if (d.secondLayer && d.reflective) SecondLayerOn(d.reflection);
     glBegin(GL_TRIANGLES);
-    EmitFace(d, f, lightMapped);
+    EmitFace(d, f, lightMapped ? LightMapPlace(d, l) : nullptr);
     glEnd();
     if (d.secondLayer && (lightMapped || d.reflective)) SecondLayerOff();
   }
@@ -175,7 +183,7 @@ void DrawFacesBatched(const NodeDraw& d, const int32_t* indices, int32_t count) 
       open = true;
       openLightMapped = lightMapped;
     }
-    EmitFace(d, f, lightMapped);
+    EmitFace(d, f, lightMapped ? LightMapPlace(d, l) : nullptr);
   }
   if (open) glEnd();
   if (layerOn) SecondLayerOff();

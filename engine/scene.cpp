@@ -20,6 +20,7 @@ void FreeNodeArrays(SceneObject* node) {
   delete[] node->texCoords;
   delete[] node->vertices;
   delete[] node->faceLightMaps;
+  delete[] node->faceLightMapPlaces;
   node->posFrames = nullptr;
   node->posValues = nullptr;
   node->rotFrames = nullptr;
@@ -29,6 +30,7 @@ void FreeNodeArrays(SceneObject* node) {
   node->texCoords = nullptr;
   node->vertices = nullptr;
   node->faceLightMaps = nullptr;
+  node->faceLightMapPlaces = nullptr;
   node->posKeyCount = node->rotKeyCount = 0;
   node->vertexCount = node->faceCount = node->texCoordCount = 0;
 }

@@ -79,6 +79,10 @@ struct SceneObject {
   Vec3* vertexColours = nullptr;     // vertexCount colours; (1, 1, 1) after loading
   TexCoord* texCoords = nullptr;     // texCoordCount mapping coordinates
   uint32_t* faceLightMaps = nullptr; // faceCount texture names, or null
+  // faceCount places (u, v, width, height) of each face's map in its texture, or null:
+  // each map fills its texture. Corner a of a face takes (u, v), b (u + width, v) and c
+  // (u, v + height).
+  float* faceLightMapPlaces = nullptr;
   int32_t textureIndex = 0;          // index into the scene's textures
   uint8_t additive = 0;              // name "%x": drawn in the additive pass
   uint8_t alphaMasked = 0;           // name "%%": texture with alpha mask, alpha tested

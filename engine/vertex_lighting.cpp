@@ -1,6 +1,7 @@
 // engine/vertex_lighting.cpp - per-vertex colours and per-face light maps from .vlo files.
 #include "engine/vertex_lighting.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -82,6 +83,114 @@ bool ReadColours(Scene3ds* scene, Bytes& in, bool whiteAdditive) {
 
 bool PowerOfTwo(uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
 
+// One face's map, read and mirrored, waiting for its place in an atlas.
+struct PendingMap {
+  SceneObject* node;
+  uint32_t face;
+  uint32_t n;
+  size_t offset;  // into the texel store
+};
+
+uint32_t NextPowerOfTwo(uint64_t v) {
+  uint32_t p = 1;
+  while (p < v && p < 0x80000000u) p <<= 1;
+  return p;
+}
+
+GLuint NewLightMapTexture(uint32_t width, uint32_t height, const uint8_t* texels) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+               GL_RGB, GL_UNSIGNED_BYTE, texels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  return texture;
+}
+
+void SetPlace(const PendingMap& m, GLuint texture, float u, float v, float du, float dv) {
+  SceneObject* node = m.node;
+  node->faceLightMaps[m.face] = texture;
+  if (node->faceLightMapPlaces) {
+    float* place = &node->faceLightMapPlaces[4 * static_cast<size_t>(m.face)];
+    place[0] = u;
+    place[1] = v;
+    place[2] = du;
+    place[3] = dv;
+  }
+}
+
+// Every face's map is a texture of its own to the scene, but thousands of tiny textures
+// cost a draw each. The maps are packed into a few atlases instead, each tile framed by a
+// one-texel border that repeats its opposite edges: the bilinear filter then reads there
+// exactly what it read when the tile wrapped around as a texture of its own, so the faces
+// look as they did. A face's place in its atlas goes to faceLightMapPlaces.
+void PackLightMaps(std::vector<PendingMap>& maps, const std::vector<uint8_t>& store,
+                   uint32_t maxSize) {
+  if (maps.empty()) return;
+  std::stable_sort(maps.begin(), maps.end(),
+                   [](const PendingMap& a, const PendingMap& b) { return a.n > b.n; });
+  uint64_t area = 0;
+  for (const PendingMap& m : maps) area += static_cast<uint64_t>(m.n + 2) * (m.n + 2);
+  uint32_t edge = 1;
+  while (static_cast<uint64_t>(edge) * edge < area) edge <<= 1;
+  edge = std::max(edge, NextPowerOfTwo(maps[0].n + 2));
+  edge = std::min(edge, std::min(maxSize, 2048u));
+
+  size_t first = 0;
+  while (first < maps.size()) {
+    // Maps that do not fit an atlas with their border keep a texture of their own.
+    if (maps[first].n + 2 > edge) {
+      const PendingMap& m = maps[first];
+      SetPlace(m, NewLightMapTexture(m.n, m.n, &store[m.offset]), 0, 0, 1, 1);
+      first++;
+      continue;
+    }
+    // Shelves, tallest maps first, until the atlas is full.
+    struct Spot { uint32_t x, y; };
+    std::vector<Spot> spots;
+    uint32_t x = 0, y = 0, shelf = 0;
+    size_t last = first;
+    for (; last < maps.size(); last++) {
+      uint32_t t = maps[last].n + 2;
+      if (x + t > edge) {
+        y += shelf;
+        x = 0;
+        shelf = 0;
+      }
+      if (y + t > edge) break;
+      spots.push_back({x, y});
+      x += t;
+      shelf = std::max(shelf, t);
+    }
+    uint32_t height = NextPowerOfTwo(y + shelf);
+    std::vector<uint8_t> atlas(static_cast<size_t>(edge) * height * 3, 0);
+    for (size_t k = first; k < last; k++) {
+      const PendingMap& m = maps[k];
+      const Spot& s = spots[k - first];
+      const uint8_t* src = &store[m.offset];
+      for (uint32_t ty = 0; ty < m.n + 2; ty++) {
+        uint32_t sy = (ty + m.n - 1) % m.n;  // border rows repeat the opposite edge
+        uint8_t* row = &atlas[(static_cast<size_t>(s.y + ty) * edge + s.x) * 3];
+        for (uint32_t tx = 0; tx < m.n + 2; tx++) {
+          uint32_t sx = (tx + m.n - 1) % m.n;
+          memcpy(&row[tx * 3], &src[(static_cast<size_t>(sy) * m.n + sx) * 3], 3);
+        }
+      }
+    }
+    GLuint texture = NewLightMapTexture(edge, height, atlas.data());
+    for (size_t k = first; k < last; k++) {
+      const PendingMap& m = maps[k];
+      const Spot& s = spots[k - first];
+      SetPlace(m, texture, (s.x + 1.0f) / edge, (s.y + 1.0f) / height,
+               static_cast<float>(m.n) / edge, static_cast<float>(m.n) / height);
+    }
+    first = last;
+  }
+}
+
 // The light-map section. The first refused or short record ends it; the faces before it
 // keep their maps.
 bool ReadLightMaps(Scene3ds* scene, Bytes& in) {
@@ -90,12 +199,17 @@ bool ReadLightMaps(Scene3ds* scene, Bytes& in) {
   // Without an answer, the least every GL implementation accepts.
   if (maxSize <= 0) maxSize = 64;
   bool complete = true;
+  std::vector<PendingMap> pending;
+  std::vector<uint8_t> store;
   scene->Rewind();
   for (uint32_t i = 0; complete && i < scene->objectCount; ++i) {
     SceneObject* node = scene->cursor;
     if (node->kind == KindMesh && !node->modelAnchor) {
       delete[] node->faceLightMaps;
-      node->faceLightMaps = new (std::nothrow) uint32_t[node->faceCount ? node->faceCount : 1]();
+      delete[] node->faceLightMapPlaces;
+      size_t faces = node->faceCount ? node->faceCount : 1;
+      node->faceLightMaps = new (std::nothrow) uint32_t[faces]();
+      node->faceLightMapPlaces = new (std::nothrow) float[4 * faces]();
       for (uint32_t j = 0; complete && j < node->faceCount; ++j) {
         Face& face = node->faces[j];
         face.hasLightMap = 0;
@@ -117,7 +231,9 @@ bool ReadLightMaps(Scene3ds* scene, Bytes& in) {
           complete = false;
           break;
         }
-        std::vector<uint8_t> texels(static_cast<size_t>(n) * n * 3, 0);
+        size_t offset = store.size();
+        store.resize(offset + static_cast<size_t>(n) * n * 3, 0);
+        uint8_t* texels = &store[offset];
         for (uint32_t l = 0; l < n; ++l) {
           for (uint32_t m = 0; m + l < n; ++m) {
             uint8_t* t = &texels[(static_cast<size_t>(l) * n + m) * 3];
@@ -126,16 +242,12 @@ bool ReadLightMaps(Scene3ds* scene, Bytes& in) {
             t[2] = in.U8();
           }
         }
-        MirrorLightMap(texels.data(), n);
+        MirrorLightMap(texels, n);
         if (!node->faceLightMaps) continue;
-        GLuint texture = 0;
-        glGenTextures(1, &texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, 3, static_cast<GLsizei>(n), static_cast<GLsizei>(n), 0,
-                     GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-        node->faceLightMaps[j] = texture;
+        if (node->faceLightMapPlaces)
+          pending.push_back({node, j, n, offset});
+        else
+          node->faceLightMaps[j] = NewLightMapTexture(n, n, texels);
         // An additive mesh's maps exist but are not drawn.
         face.hasLightMap = node->additive ? 0 : 1;
       }
@@ -143,6 +255,7 @@ bool ReadLightMaps(Scene3ds* scene, Bytes& in) {
     scene->Advance();
   }
   scene->Rewind();
+  PackLightMaps(pending, store, static_cast<uint32_t>(maxSize));
   return complete;
 }
 

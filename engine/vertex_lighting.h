@@ -4,7 +4,8 @@
 // of every mesh in list order (into vertexColours), and for the light-mapped kind then one
 // record per face of every mesh that is not a model anchor: a byte that says whether a
 // map follows, its edge N and the stored triangle of N x (N + 1) / 2 RGB texels, which is
-// mirrored across the anti-diagonal into a full N x N texture (into faceLightMaps).
+// mirrored across the anti-diagonal into a full N x N map. The maps are packed into a few
+// shared textures (faceLightMaps names the texture, faceLightMapPlaces the place in it).
 //
 // The files have no header and no counts: their layout follows from the scene they were
 // made for. A missing or short file leaves the scene usable: what was read stays, the

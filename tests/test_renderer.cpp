@@ -17,6 +17,7 @@
 #include "engine/animation.h"
 #include "engine/renderer.h"
 #include "engine/scene_grid.h"
+#include "engine/vertex_lighting.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -192,6 +193,104 @@ TEST_F(Renderer, LightMappedFacesShowTheirMapAndStayWhite) {
   EXPECT_EQ(plain.r + plain.g, 0);  // the other face: vertex colours, no map
   EXPECT_EQ(plain.b, 255);
   ExpectStateLeftBehind();
+  ReleaseScene(scene);
+}
+
+// The lighting reader packs the faces' maps into shared textures; drawn that way, a wall
+// of faces with maps of every size looks as it does with each map a texture of its own.
+TEST_F(Renderer, PackedLightMapsLookLikeATextureEach) {
+  if (!MultitextureReady) GTEST_SKIP() << "no multitexture on this driver";
+  Scene3ds* scene = new Scene3ds;
+  int white = AddTexture(scene, MakeTexture(2, 2, White));
+  // 8 x 4 quads, two faces each, at a slant so that the maps are seen at many scales.
+  const int columns = 8, rows = 4;
+  SceneObject* wall = AddNode(scene, KindMesh, "wall");
+  wall->vertexCount = wall->texCoordCount = (columns + 1) * (rows + 1);
+  wall->faceCount = 2 * columns * rows;
+  wall->vertices = new Vec3[wall->vertexCount];
+  wall->vertexColours = new Vec3[wall->vertexCount];
+  wall->texCoords = new TexCoord[wall->vertexCount];
+  wall->faces = new Face[wall->faceCount];
+  for (int r = 0; r <= rows; r++) {
+    for (int c = 0; c <= columns; c++) {
+      int v = r * (columns + 1) + c;
+      wall->vertices[v] = {-12.0f + 3 * c, -6.0f + 3 * r, -14.0f - 1.5f * c};
+      wall->vertexColours[v] = {1, 1, 1};
+      wall->texCoords[v] = {(float)c / columns, (float)r / rows};
+    }
+  }
+  for (int r = 0, f = 0; r < rows; r++) {
+    for (int c = 0; c < columns; c++) {
+      uint16_t v = (uint16_t)(r * (columns + 1) + c), up = (uint16_t)(v + columns + 1);
+      wall->faces[f++] = Face{v, (uint16_t)(v + 1), up, 0, 0};
+      wall->faces[f++] = Face{(uint16_t)(up + 1), up, (uint16_t)(v + 1), 0, 0};
+    }
+  }
+  wall->textureIndex = white;
+  AddCamera(scene, {0, 0, 0}, {0, 0, 0});
+
+  // The lighting file: white vertices, then a map per face, edges 1 to 32 in turn.
+  auto edge = [](int face) { return 1u << (face % 6); };
+  auto texel = [](int face, uint32_t i) { return (uint8_t)((face * 73 + i * 151 + (i >> 3) * 29) & 0xFF); };
+  std::vector<uint8_t> file;
+  auto put = [&](const void* p, size_t n) {
+    file.insert(file.end(), (const uint8_t*)p, (const uint8_t*)p + n);
+  };
+  for (int v = 0; v < wall->vertexCount * 3; v++) {
+    float one = 1.0f;
+    put(&one, 4);
+  }
+  for (int f = 0; f < wall->faceCount; f++) {
+    uint32_t n = edge(f);
+    file.push_back(1);
+    put(&n, 4);
+    for (uint32_t i = 0; i < n * (n + 1) / 2 * 3; i++) file.push_back(texel(f, i));
+  }
+  ASSERT_TRUE(ParseVertexLightingWithLightMaps(scene, file.data(), file.size()));
+  ASSERT_NE(wall->faceLightMapPlaces, nullptr);
+  for (int f = 1; f < wall->faceCount; f++) EXPECT_EQ(wall->faceLightMaps[f], wall->faceLightMaps[0]);
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  DrawScene(scene, timer, nullptr);
+  std::vector<uint8_t> packed = Frame();
+
+  // The same maps, each its own texture as the file describes it.
+  std::vector<uint32_t> own(wall->faceCount);
+  for (int f = 0; f < wall->faceCount; f++) {
+    uint32_t n = edge(f);
+    std::vector<uint8_t> square(n * n * 3, 0);
+    for (uint32_t l = 0, i = 0; l < n; l++)
+      for (uint32_t m = 0; m + l < n; m++, i += 3)
+        for (int k = 0; k < 3; k++) square[(l * n + m) * 3 + k] = texel(f, i + k);
+    MirrorLightMap(square.data(), n);
+    glGenTextures(1, &own[f]);
+    glBindTexture(GL_TEXTURE_2D, own[f]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, n, n, 0, GL_RGB, GL_UNSIGNED_BYTE, square.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    wall->faceLightMaps[f] = own[f];
+  }
+  delete[] wall->faceLightMapPlaces;
+  wall->faceLightMapPlaces = nullptr;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  DrawScene(scene, timer, nullptr);
+  std::vector<uint8_t> each = Frame();
+
+  ASSERT_EQ(packed.size(), each.size());
+  size_t lit = 0, off = 0;
+  int worst = 0;
+  for (size_t i = 0; i < each.size(); i += 4) {
+    if (each[i] || each[i + 1] || each[i + 2]) lit++;
+    int d = 0;
+    for (int k = 0; k < 3; k++) d = std::max(d, std::abs(each[i + k] - packed[i + k]));
+    worst = std::max(worst, d);
+    if (d > 1) off++;
+  }
+  EXPECT_GT(lit, 100000u);
+  EXPECT_LE(worst, 3);
+  EXPECT_LT(off, lit / 1000);
   ReleaseScene(scene);
 }
 

@@ -2,6 +2,7 @@
 // additive and anchor rules, and files that are missing, short or hostile.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -166,19 +167,39 @@ TEST_F(VertexLightingGL, LightMapRecordsBecomeTexturesExceptOnAdditiveAndAnchorM
   EXPECT_EQ(glow->faces[0].hasLightMap, 0);
   EXPECT_NE(glow->faceLightMaps[0], 0u);
 
-  // The texture holds the mirrored square.
-  std::vector<uint8_t> texels(4 * 4 * 3);
+  // The face's place in its texture holds the mirrored square; the one-texel frame
+  // around it repeats the square's opposite edges, as a texture of its own would wrap.
+  ASSERT_NE(wall->faceLightMapPlaces, nullptr);
+  const float* place = &wall->faceLightMapPlaces[4];
   glBindTexture(GL_TEXTURE_2D, wall->faceLightMaps[1]);
+  GLint w = 0, h = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  ASSERT_GE(w, 6);
+  ASSERT_GE(h, 6);
+  EXPECT_FLOAT_EQ(place[2] * w, 4.0f);
+  EXPECT_FLOAT_EQ(place[3] * h, 4.0f);
+  std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  GLint w = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-  EXPECT_EQ(w, 4);
-  auto at = [&](int r, int c, int k) { return texels[(r * 4 + c) * 3 + k]; };
+  const int x0 = (int)lroundf(place[0] * w), y0 = (int)lroundf(place[1] * h);
+  auto at = [&](int r, int c, int k) {
+    return texels[((size_t)(y0 + r) * w + (x0 + c)) * 3 + k];
+  };
   EXPECT_EQ(at(0, 3, 0), 3);    // stored (0, 3)
   EXPECT_EQ(at(3, 3, 0), 0);    // mirror of (0, 0)
   EXPECT_EQ(at(3, 3, 1), 100);
   EXPECT_EQ(at(2, 3, 2), 201);  // mirror of (0, 1): (3 - 1, 3 - 0)
+  for (int k = 0; k < 3; k++) {
+    EXPECT_EQ(at(-1, 3, k), at(3, 3, k));    // above the first row: the last
+    EXPECT_EQ(at(2, 4, k), at(2, 0, k));     // right of the last column: the first
+    EXPECT_EQ(at(4, -1, k), at(0, 3, k));    // the corners wrap both ways
+  }
+  // The additive mesh's map has a place too, apart from the wall's.
+  const float* glowPlace = glow->faceLightMapPlaces;
+  ASSERT_NE(glowPlace, nullptr);
+  EXPECT_TRUE(glow->faceLightMaps[0] != wall->faceLightMaps[1] || glowPlace[0] != place[0] ||
+              glowPlace[1] != place[1]);
   EXPECT_EQ(at(2, 3, 0), 1);
   EXPECT_EQ(scene->cursor, static_cast<SceneObject*>(scene));
   ReleaseScene(scene);
