@@ -40,6 +40,8 @@ float EmitterRange() {
 
 namespace {
 
+void SkyBoxFaces(Scene3ds* scene);
+void DrawSkyBoxBehindFaces(Scene3ds* scene);
 const Vec3 White = {1, 1, 1};
 
 uint32_t MaterialTexture(const Scene3ds* scene, const SceneObject* node) {
@@ -243,10 +245,10 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
   Scene3ds* scene = grid->scene;
   grid->UpdateVisibleCells();
   glEnable(GL_FOG);
-  if (SkyboxEnabled) DrawSkyBox(scene);
   int32_t cellCount = grid->columns * grid->rows;
   for (int pass = 0; pass < 2; pass++) {
     if (pass == 1) {
+      if (SkyboxEnabled) DrawSkyBoxBehindFaces(scene);
       if (grid->hasModelAnchors) DrawModelAnchors(grid, timer);
       BeginAdditivePass();
     }
@@ -294,9 +296,35 @@ void DrawScene(Scene3ds* scene, const DemoTimer& timer, SecondPassStep step) {
 }
 
 void DrawSkyBox(Scene3ds* scene) {
-  glColor3f(1, 1, 1);
   glDisable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
+  SkyBoxFaces(scene);
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+}
+
+namespace {
+
+// A sky box drawn first, without depth test, is overdrawn wherever an opaque face lands.
+// Drawn after the opaque faces instead, at the far plane and depth-tested, it fills just
+// the pixels no face has written, which is the same picture, and the sky's texels behind
+// the faces are never fetched (more than a full screen of texturing each frame).
+void DrawSkyBoxBehindFaces(Scene3ds* scene) {
+  GLint depthFunc = GL_LESS;
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDepthRange(1, 1);
+  glDepthMask(GL_FALSE);
+  SkyBoxFaces(scene);
+  glDepthRange(0, 1);
+  glDepthFunc(static_cast<GLenum>(depthFunc));
+  glDepthMask(GL_TRUE);
+}
+
+// The five faces of the box (no floor) around the eye, with the camera's rotation only.
+void SkyBoxFaces(Scene3ds* scene) {
+  glColor3f(1, 1, 1);
   glLoadIdentity();
   const SceneObject* camera = CurrentCamera(scene);
   if (camera) {
@@ -334,9 +362,9 @@ void DrawSkyBox(Scene3ds* scene) {
   glTexCoord2f(1, 0); glVertex3f(-1, 1, -1);
   glTexCoord2f(1, 1); glVertex3f(1, 1, -1);
   glEnd();
-  glEnable(GL_DEPTH_TEST);
-  glDepthMask(GL_TRUE);
 }
+
+}  // namespace
 
 void DrawEmitters(Scene3ds* scene) {
   if (!scene || scene->emitterCount <= 0) return;

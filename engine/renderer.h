@@ -34,7 +34,8 @@ void ApplyCameraView(const Scene3ds* scene);
 
 typedef void (*SecondPassStep)(const DemoTimer& timer);
 
-// The faces of the grid's visible cells, with fog on, the sky box when SkyboxEnabled,
+// The faces of the grid's visible cells, with fog on, the sky box when SkyboxEnabled
+// behind them (drawn after the opaque faces, at the far plane, where no face was drawn),
 // the model at the visible anchors at the start of the second pass, then the emitters.
 void DrawGrid(SceneGrid* grid, const DemoTimer& timer);
 // Every face of every static mesh; `step` (may be null) runs at the start of the second

@@ -373,6 +373,14 @@ TEST_F(Renderer, GridDrawShowsTheSkyBoxBehindTheVisibleCells) {
   EXPECT_EQ(Pixel(100, 384).g, 255);    // the wall of the box around it
   EXPECT_TRUE(glIsEnabled(GL_FOG));     // no emitters: the fog stays on
   ExpectStateLeftBehind();
+  // The box is drawn behind the faces at the far plane; the depth state is as it was.
+  GLint depthFunc = 0;
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+  EXPECT_EQ(depthFunc, GL_LESS);
+  GLfloat range[2] = {-1, -1};
+  glGetFloatv(GL_DEPTH_RANGE, range);
+  EXPECT_EQ(range[0], 0.0f);
+  EXPECT_EQ(range[1], 1.0f);
   // Looking straight up: the top; straight down: no floor, only the cleared frame.
   camera->rotation.x = -90;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
