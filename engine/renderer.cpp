@@ -191,7 +191,31 @@ void DrawFacesBatched(const NodeDraw& d, const int32_t* indices, int32_t count) 
   if (layerOn) SecondLayerOff();
 }
 
-void DrawFaceList(Scene3ds* scene, SceneObject* node, const int32_t* indices, int32_t count) {
+// The batched form through the list's display list: compiled while drawn the first time,
+// replayed afterwards.
+void DrawFacesCompiled(const NodeDraw& d, const int32_t* indices, int32_t count,
+                       CompiledFaces* compiled) {
+  if (compiled->list &&
+      (compiled->material != d.material || compiled->secondLayer != d.secondLayer))
+    ReleaseCompiledFaces(compiled);
+  if (compiled->list) {
+    glCallList(compiled->list);
+    return;
+  }
+  compiled->list = glGenLists(1);
+  compiled->material = d.material;
+  compiled->secondLayer = d.secondLayer;
+  if (!compiled->list) {
+    DrawFacesBatched(d, indices, count);
+    return;
+  }
+  glNewList(compiled->list, GL_COMPILE_AND_EXECUTE);
+  DrawFacesBatched(d, indices, count);
+  glEndList();
+}
+
+void DrawFaceList(Scene3ds* scene, SceneObject* node, const int32_t* indices, int32_t count,
+                  CompiledFaces* compiled) {
   if (!node->faces || !node->vertices || count <= 0) return;
   ApplyCameraView(scene);
   if (node->posKeyCount > 1 || node->rotKeyCount > 1) {
@@ -215,7 +239,9 @@ void DrawFaceList(Scene3ds* scene, SceneObject* node, const int32_t* indices, in
     glAlphaFunc(GL_GREATER, 0.1f);
     glEnable(GL_ALPHA_TEST);
   }
-  if (RendererBatching) {
+  if (RendererBatching && compiled && !d.reflective) {
+    DrawFacesCompiled(d, indices, count, compiled);
+  } else if (RendererBatching) {
     DrawFacesBatched(d, indices, count);
   } else {
     DrawFacesEach(d, indices, count);
@@ -255,14 +281,14 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
     for (int32_t v = 0; v < grid->visibleCount; v++) {
       int32_t index = grid->visibleCells[v];
       if (index < 0 || index >= cellCount) continue;
-      const GridCell& cell = grid->cells[index];
+      GridCell& cell = grid->cells[index];
       scene->Rewind();
       for (int32_t k = 0; k < scene->objectCount; k++) {
         SceneObject* node = scene->cursor;
         if (k < cell.nodeCount) {
-          const NodeFaceList& list = cell.nodeLists[k];
+          NodeFaceList& list = cell.nodeLists[k];
           if (PassMatches(node, pass) && list.faceCount > 0 && node->kind == KindMesh)
-            DrawFaceList(scene, node, list.faceIndices, list.faceCount);
+            DrawFaceList(scene, node, list.faceIndices, list.faceCount, &list.compiled);
         }
         scene->Advance();
       }
@@ -286,7 +312,7 @@ void DrawScene(Scene3ds* scene, const DemoTimer& timer, SecondPassStep step) {
       SceneObject* node = scene->cursor;
       if (node->kind == KindMesh && PassMatches(node, pass) && !node->modelAnchor &&
           !node->emitter)
-        DrawFaceList(scene, node, nullptr, node->faceCount);
+        DrawFaceList(scene, node, nullptr, node->faceCount, &node->compiled);
       scene->Advance();
     }
     scene->Rewind();
@@ -428,4 +454,23 @@ void DrawEmitters(Scene3ds* scene) {
   glDepthMask(GL_TRUE);
   BlendOff();
   glColor3d(1, 1, 1);
+}
+
+void ReleaseCompiledFaces(CompiledFaces* compiled) {
+  if (!compiled) return;
+  if (compiled->list) glDeleteLists(compiled->list, 1);
+  *compiled = CompiledFaces{};
+}
+
+void ForgetCompiledFaces(Scene3ds* scene, SceneGrid* grid) {
+  if (grid && grid->cells) {
+    for (int32_t n = 0; n < grid->columns * grid->rows; n++) {
+      GridCell& cell = grid->cells[n];
+      for (int32_t k = 0; k < cell.nodeCount; k++)
+        ReleaseCompiledFaces(&cell.nodeLists[k].compiled);
+    }
+  }
+  SceneObject* node = scene;
+  for (uint32_t i = 0; node && i < (scene ? scene->objectCount : 0); i++, node = node->next)
+    ReleaseCompiledFaces(&node->compiled);
 }

@@ -55,4 +55,14 @@ float EmitterRange();
 // one batch; false issues one glBegin/glEnd with the full texture state per face. Both
 // draw the same triangles in the same order with the same attributes, hence the same
 // picture; the switch exists so tests and the benchmark can compare the two.
+// With batching, each face list (a grid cell's faces of one mesh, or a whole mesh) is
+// compiled into a display list on its first draw and replayed after that, since meshes do
+// not change once loaded; reflective meshes, whose second layer follows the eye, are
+// always drawn afresh. A list is compiled again when its material texture changes.
 extern bool RendererBatching;
+
+// Deletes a compiled face list (the scene and grid releases call it).
+void ReleaseCompiledFaces(CompiledFaces* compiled);
+// Drops every compiled face list of a scene and of its grid (may be null): for code that
+// changes a mesh's faces, vertices, colours or light maps after it has been drawn.
+void ForgetCompiledFaces(Scene3ds* scene, SceneGrid* grid);

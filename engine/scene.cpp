@@ -6,6 +6,7 @@
 
 #include "effects/particles.h"
 #include "engine/file_reading.h"
+#include "engine/renderer.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ void FreeNodeArrays(SceneObject* node) {
   delete[] node->vertices;
   delete[] node->faceLightMaps;
   delete[] node->faceLightMapPlaces;
+  ReleaseCompiledFaces(&node->compiled);
   node->posFrames = nullptr;
   node->posValues = nullptr;
   node->rotFrames = nullptr;

@@ -72,6 +72,14 @@ enum ObjectKind : uint16_t {
   KindLight = 0x3000,
 };
 
+// A face list compiled by the renderer into a GL display list on its first draw (meshes
+// do not change once loaded), with what the list depends on.
+struct CompiledFaces {
+  uint32_t list = 0;      // 0: not compiled
+  uint32_t material = 0;  // the material texture the list binds
+  bool secondLayer = false;
+};
+
 struct SceneObject {
   SceneObject* prev = nullptr;
   Face* faces = nullptr;             // faceCount faces
@@ -110,6 +118,7 @@ struct SceneObject {
   int32_t rotCursor = 0;
   Vec3* rotValues = nullptr;
   SceneObject* next = nullptr;
+  CompiledFaces compiled;  // the whole mesh, as DrawScene draws it
 };
 
 enum {

@@ -204,7 +204,10 @@ void ReleaseSceneGrid(SceneGrid* grid) {
   if (grid->cells) {
     for (int32_t n = 0; n < grid->columns * grid->rows; n++) {
       GridCell& cell = grid->cells[n];
-      for (int32_t k = 0; k < cell.nodeCount; k++) delete[] cell.nodeLists[k].faceIndices;
+      for (int32_t k = 0; k < cell.nodeCount; k++) {
+        delete[] cell.nodeLists[k].faceIndices;
+        ReleaseCompiledFaces(&cell.nodeLists[k].compiled);
+      }
       delete[] cell.nodeLists;
     }
   }

@@ -35,6 +35,7 @@ struct NodeFaceList {
   int32_t nodeIndex = 0;            // position of the node in the scene list
   int32_t* faceIndices = nullptr;   // indices into the node's faces, ascending
   int32_t faceCount = 0;
+  CompiledFaces compiled;           // as DrawGrid draws it
 };
 
 struct GridCell {

@@ -274,6 +274,7 @@ TEST_F(Renderer, PackedLightMapsLookLikeATextureEach) {
   }
   delete[] wall->faceLightMapPlaces;
   wall->faceLightMapPlaces = nullptr;
+  ForgetCompiledFaces(scene, nullptr);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   DrawScene(scene, timer, nullptr);
   std::vector<uint8_t> each = Frame();
@@ -529,6 +530,52 @@ TEST_F(Renderer, BatchedFacesDrawTheSamePictureAsFaceByFace) {
   EXPECT_EQ(differing, 0u);
   EXPECT_GT(lit, 50000u);  // the scene does cover the frame
   glAlphaFunc(GL_ALWAYS, 0);
+  ReleaseScene(scene);
+}
+
+// Face lists are compiled on their first draw: the replay draws the same picture, a new
+// material texture is noticed, and changed colours show once the lists are forgotten.
+TEST_F(Renderer, CompiledFaceListsReplayTheirFirstDraw) {
+  Scene3ds* scene = new Scene3ds;
+  int texture = AddTexture(scene, MakeTexture(2, 2, White));
+  SceneObject* wall = AddQuad(scene, "wall", -8, 8, -6, 6, -20, {1, 0.5f, 0});
+  wall->textureIndex = texture;
+  AddCamera(scene, {0, 0, 0}, {0, 0, 0});
+  SceneGrid grid(scene);
+  auto draw = [&](bool useGrid) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (useGrid)
+      DrawGrid(&grid, timer);
+    else
+      DrawScene(scene, timer, nullptr);
+    return Frame();
+  };
+  for (bool useGrid : {false, true}) {
+    SCOPED_TRACE(useGrid ? "grid" : "scene");
+    std::vector<uint8_t> first = draw(useGrid);
+    EXPECT_EQ(draw(useGrid), first);
+    Rgb centre = Pixel(512, 384);
+    EXPECT_EQ(centre.r, 255);
+    EXPECT_NEAR(centre.g, 128, 1);
+  }
+  EXPECT_NE(wall->compiled.list, 0u);
+  // Another material texture: drawn with it at once.
+  scene->textures[texture].texture = MakeTexture(2, 2, Green);
+  draw(false);
+  EXPECT_EQ(Pixel(512, 384).r, 0);
+  EXPECT_NEAR(Pixel(512, 384).g, 128, 1);
+  draw(true);
+  EXPECT_EQ(Pixel(512, 384).r, 0);
+  // Colours changed in place are seen after the lists are forgotten.
+  for (int v = 0; v < 4; v++) wall->vertexColours[v] = {0, 1, 0};
+  ForgetCompiledFaces(scene, &grid);
+  EXPECT_EQ(wall->compiled.list, 0u);
+  draw(false);
+  EXPECT_EQ(Pixel(512, 384).g, 255);
+  draw(true);
+  EXPECT_EQ(Pixel(512, 384).g, 255);
+  ExpectStateLeftBehind();
+  ReleaseSceneGrid(&grid);
   ReleaseScene(scene);
 }
 
