@@ -64,10 +64,15 @@ void SecondUnit(bool on, int slot) {
   glActiveTextureARB(GL_TEXTURE0_ARB);
 }
 
-// A square tube around the eye, 24 long, its cloud layers streaming past.
+// A square tube around the eye, 24 long, its cloud layers streaming past. It lies behind
+// everything: drawn after the plane, at the far plane and depth-tested, it fills just the
+// pixels the plane left, which is the picture it gives drawn first without depth test,
+// and the two cloud layers are not fetched behind the plane.
 void DrawCloudTube(Vec3 rotation, float t) {
   glColor3f(1.0f, 1.0f, 1.0f);
-  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDepthRange(1, 1);
   glDepthMask(GL_FALSE);
   CameraRotation(rotation);
   glBindTexture(GL_TEXTURE_2D, TextureSlot(CloudSlot));
@@ -100,7 +105,8 @@ void DrawCloudTube(Vec3 rotation, float t) {
   }
   glEnd();
   SecondUnit(false, CloudSlot);
-  glEnable(GL_DEPTH_TEST);
+  glDepthRange(0, 1);
+  glDepthFunc(GL_LESS);
   glDepthMask(GL_TRUE);
 }
 
@@ -284,8 +290,15 @@ void DrawNightFlightFrame(DemoTimer& timer) {
   const Vec3 eye = camera ? camera->camera.eye : Vec3{};
 
   if (SmokeParticles) Particles(SmokeParticles, Vec3{0.0f, -5.0f, -38.0f}, camera);
-  DrawCloudTube(rotation, t);
+  // The plane is drawn in the state the tube would have left: white, unit 0 textured,
+  // unit 1 off, depth test and writes on.
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glEnable(GL_TEXTURE_2D);
+  SecondUnit(false, CloudSlot);
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
   DrawPlaneMeshes(rotation, eye, t);
+  DrawCloudTube(rotation, t);
   if (c > 0) DrawRainStreaks(rotation);
   if (c > 1 && t >= 20.5f) DrawArcs(rotation, eye);
   if (SmokeParticles) {
