@@ -1,7 +1,10 @@
 // engine/renderer.cpp - the scene draws, the sky box and the emitters.
 #include "engine/renderer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "app/gl.h"
 #include "app/settings.h"
@@ -264,6 +267,32 @@ bool PassMatches(const SceneObject* node, int pass) {
   return (pass == 0) == (node->additive == 0);
 }
 
+// The visible cells, nearest to the eye first (ties in visible order). Opaque faces drawn
+// near to far hide what lies behind them before it is drawn, and the rasteriser skips the
+// texturing of hidden pixels (about a tenth of the palace's frame). The picture is the
+// one cell order gives, since the depth test keeps the nearest face either way (faces
+// that lie in one plane may trade a pixel).
+const std::vector<int32_t>& CellsNearestFirst(const SceneGrid* grid) {
+  static std::vector<int32_t> order;
+  static std::vector<std::pair<float, int32_t>> keyed;
+  const SceneObject* camera = CurrentCamera(grid->scene);
+  Vec3 eye = camera ? camera->camera.eye : Vec3{};
+  keyed.clear();
+  for (int32_t v = 0; v < grid->visibleCount; v++) {
+    int32_t index = grid->visibleCells[v];
+    int32_t column = grid->columns > 0 ? index % grid->columns : 0;
+    int32_t row = grid->columns > 0 ? index / grid->columns : 0;
+    float dx = grid->minX + (column + 0.5f) * grid->cellWidth - eye.x;
+    float dz = grid->minZ + (row + 0.5f) * grid->cellDepth - eye.z;
+    keyed.push_back({dx * dx + dz * dz, index});
+  }
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  order.clear();
+  for (const auto& k : keyed) order.push_back(k.second);
+  return order;
+}
+
 }  // namespace
 
 void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
@@ -272,6 +301,7 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
   grid->UpdateVisibleCells();
   glEnable(GL_FOG);
   int32_t cellCount = grid->columns * grid->rows;
+  const std::vector<int32_t>& nearFirst = CellsNearestFirst(grid);
   for (int pass = 0; pass < 2; pass++) {
     if (pass == 1) {
       if (SkyboxEnabled) DrawSkyBoxBehindFaces(scene);
@@ -279,7 +309,7 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
       BeginAdditivePass();
     }
     for (int32_t v = 0; v < grid->visibleCount; v++) {
-      int32_t index = grid->visibleCells[v];
+      int32_t index = pass == 0 ? nearFirst[v] : grid->visibleCells[v];
       if (index < 0 || index >= cellCount) continue;
       GridCell& cell = grid->cells[index];
       scene->Rewind();
