@@ -99,29 +99,32 @@ void ParticleSystem::DrawDirected(float dx, float dy, float dz) {
   glBlendFunc(GL_DST_COLOR, GL_ZERO);
   glEnable(GL_BLEND);
   BeginParticleDepth();
+  // Every sprite faces the camera the same way: the camera's right and up axes in world
+  // space are the rotation rows of the view, the same for all of them. So the view is set
+  // once and the sprites go in one batch, each corner placed at its particle here (one
+  // draw for thousands of sprites, not one each).
+  CameraView(cameraAngles, cameraPosition);
+  float m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  float rx = m[0] * size, ry = m[4] * size, rz = m[8] * size;
+  float ux = m[1] * size, uy = m[5] * size, uz = m[9] * size;
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glColor3f(1, 1, 1);
+  glBegin(GL_QUADS);
   for (int32_t i = 0; i < count; i++) {
     const Particle& p = particles[i];
     float d = speed - speed * LifeFraction(p, now);
-    CameraView(cameraAngles, cameraPosition);
-    glTranslatef(p.position.x + d * dx, p.position.y + d * dy, p.position.z + d * dz);
-    // The camera's right and up axes in world space, from the modelview's rotation rows.
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    float rx = m[0] * size, ry = m[4] * size, rz = m[8] * size;
-    float ux = m[1] * size, uy = m[5] * size, uz = m[9] * size;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glColor3f(1, 1, 1);
-    glBegin(GL_QUADS);
+    float x = p.position.x + d * dx, y = p.position.y + d * dy, z = p.position.z + d * dz;
     glTexCoord2f(0, 1);
-    glVertex3f(-rx - ux, -ry - uy, -rz - uz);
+    glVertex3f(x - rx - ux, y - ry - uy, z - rz - uz);
     glTexCoord2f(0, 0);
-    glVertex3f(ux - rx, uy - ry, uz - rz);
+    glVertex3f(x + ux - rx, y + uy - ry, z + uz - rz);
     glTexCoord2f(1, 0);
-    glVertex3f(ux + rx, uy + ry, uz + rz);
+    glVertex3f(x + ux + rx, y + uy + ry, z + uz + rz);
     glTexCoord2f(1, 1);
-    glVertex3f(rx - ux, ry - uy, rz - uz);
-    glEnd();
+    glVertex3f(x + rx - ux, y + ry - uy, z + rz - uz);
   }
+  glEnd();
   EndParticleDepth();
   BlendOff();
   glColor3d(1, 1, 1);

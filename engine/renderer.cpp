@@ -444,7 +444,8 @@ void DrawEmitters(Scene3ds* scene) {
   bool rises = system->mode == 1 || system->mode == 3;
   bool shrinks = system->mode == 2 || system->mode == 3;
   // The camera's right and up axes in world space: the rotation part of the modelview,
-  // which a translation does not change, so one read serves every sprite.
+  // which a translation does not change, so one read serves every sprite; with the view
+  // set once, each emitter's sprites go in one batch, their corners placed here.
   float m[16];
   ApplyCameraView(scene);
   glGetFloatv(GL_MODELVIEW_MATRIX, m);
@@ -454,32 +455,29 @@ void DrawEmitters(Scene3ds* scene) {
     if (!node || !own) continue;
     const Vec3& oi = node->position;
     if (!(fabsf(eye.x - oi.x) < range) || !(fabsf(eye.z - oi.z) < range)) continue;
+    glBindTexture(GL_TEXTURE_2D, own->texture);
+    glBegin(GL_QUADS);
     for (int32_t n = 0; n < system->count; n++) {
       const Particle& p = system->particles[n];
       float f = LifeFraction(p, now);
       float lift = rises ? system->speed * (1 - f) : 0.0f;
       float half = shrinks ? system->size * f : system->size;
-      ApplyCameraView(scene);
-      glTranslatef(p.position.x - o0.x + oi.x, p.position.y + lift - o0.y + oi.y,
-                   p.position.z - o0.z + oi.z);
+      float x = p.position.x - o0.x + oi.x;
+      float y = p.position.y + lift - o0.y + oi.y;
+      float z = p.position.z - o0.z + oi.z;
       float rx = m[0] * half, ry = m[4] * half, rz = m[8] * half;
       float ux = m[1] * half, uy = m[5] * half, uz = m[9] * half;
-      glBindTexture(GL_TEXTURE_2D, own->texture);
-      glBegin(GL_QUADS);
       glColor3f(f, f, f);
       glTexCoord2f(0, 1);
-      glVertex3f(-rx - ux, -ry - uy, -rz - uz);
-      glColor3f(f, f, f);
+      glVertex3f(x - rx - ux, y - ry - uy, z - rz - uz);
       glTexCoord2f(0, 0);
-      glVertex3f(ux - rx, uy - ry, uz - rz);
-      glColor3f(f, f, f);
+      glVertex3f(x + ux - rx, y + uy - ry, z + uz - rz);
       glTexCoord2f(1, 0);
-      glVertex3f(ux + rx, uy + ry, uz + rz);
-      glColor3f(f, f, f);
+      glVertex3f(x + ux + rx, y + uy + ry, z + uz + rz);
       glTexCoord2f(1, 1);
-      glVertex3f(rx - ux, ry - uy, rz - uz);
-      glEnd();
+      glVertex3f(x + rx - ux, y + ry - uy, z + rz - uz);
     }
+    glEnd();
   }
   glDepthMask(GL_TRUE);
   BlendOff();
