@@ -103,10 +103,13 @@ GLuint NewLightMapTexture(uint32_t width, uint32_t height, const uint8_t* texels
   glBindTexture(GL_TEXTURE_2D, texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  // Rows of one or two RGB texels are not four-byte aligned.
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, 3, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
                GL_RGB, GL_UNSIGNED_BYTE, texels);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   return texture;
 }
 
