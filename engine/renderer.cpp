@@ -272,8 +272,7 @@ bool PassMatches(const SceneObject* node, int pass) {
 // texturing of hidden pixels (about a tenth of the palace's frame). The picture is the
 // one cell order gives, since the depth test keeps the nearest face either way (faces
 // that lie in one plane may trade a pixel).
-const std::vector<int32_t>& CellsNearestFirst(const SceneGrid* grid) {
-  static std::vector<int32_t> order;
+const std::vector<std::pair<float, int32_t>>& CellsNearestFirst(const SceneGrid* grid) {
   static std::vector<std::pair<float, int32_t>> keyed;
   const SceneObject* camera = CurrentCamera(grid->scene);
   Vec3 eye = camera ? camera->camera.eye : Vec3{};
@@ -288,9 +287,7 @@ const std::vector<int32_t>& CellsNearestFirst(const SceneGrid* grid) {
   }
   std::stable_sort(keyed.begin(), keyed.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  order.clear();
-  for (const auto& k : keyed) order.push_back(k.second);
-  return order;
+  return keyed;
 }
 
 }  // namespace
@@ -301,7 +298,7 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
   grid->UpdateVisibleCells();
   glEnable(GL_FOG);
   int32_t cellCount = grid->columns * grid->rows;
-  const std::vector<int32_t>& nearFirst = CellsNearestFirst(grid);
+  const std::vector<std::pair<float, int32_t>>& nearFirst = CellsNearestFirst(grid);
   for (int pass = 0; pass < 2; pass++) {
     if (pass == 1) {
       if (SkyboxEnabled) DrawSkyBoxBehindFaces(scene);
@@ -309,7 +306,7 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
       BeginAdditivePass();
     }
     for (int32_t v = 0; v < grid->visibleCount; v++) {
-      int32_t index = pass == 0 ? nearFirst[v] : grid->visibleCells[v];
+      int32_t index = pass == 0 ? nearFirst[v].second : grid->visibleCells[v];
       if (index < 0 || index >= cellCount) continue;
       GridCell& cell = grid->cells[index];
       scene->Rewind();
@@ -361,21 +358,12 @@ void DrawSkyBox(Scene3ds* scene) {
 
 namespace {
 
-// A sky box drawn first, without depth test, is overdrawn wherever an opaque face lands.
-// Drawn after the opaque faces instead, at the far plane and depth-tested, it fills just
-// the pixels no face has written, which is the same picture, and the sky's texels behind
-// the faces are never fetched (more than a full screen of texturing each frame).
+// The sky box as a backdrop after the opaque faces: the picture it gives drawn first,
+// without texturing the sky behind the faces (more than a full screen of it each frame).
 void DrawSkyBoxBehindFaces(Scene3ds* scene) {
-  GLint depthFunc = GL_LESS;
-  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LEQUAL);
-  glDepthRange(1, 1);
-  glDepthMask(GL_FALSE);
+  BeginBackdrop();
   SkyBoxFaces(scene);
-  glDepthRange(0, 1);
-  glDepthFunc(static_cast<GLenum>(depthFunc));
-  glDepthMask(GL_TRUE);
+  EndBackdrop();
 }
 
 // The five faces of the box (no floor) around the eye, with the camera's rotation only.

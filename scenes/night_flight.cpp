@@ -65,15 +65,11 @@ void SecondUnit(bool on, int slot) {
 }
 
 // A square tube around the eye, 24 long, its cloud layers streaming past. It lies behind
-// everything: drawn after the plane, at the far plane and depth-tested, it fills just the
-// pixels the plane left, which is the picture it gives drawn first without depth test,
-// and the two cloud layers are not fetched behind the plane.
+// everything: drawn after the plane as a backdrop, so the two cloud layers are not
+// fetched behind the plane.
 void DrawCloudTube(Vec3 rotation, float t) {
   glColor3f(1.0f, 1.0f, 1.0f);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LEQUAL);
-  glDepthRange(1, 1);
-  glDepthMask(GL_FALSE);
+  BeginBackdrop();
   CameraRotation(rotation);
   glBindTexture(GL_TEXTURE_2D, TextureSlot(CloudSlot));
   glEnable(GL_TEXTURE_2D);
@@ -105,9 +101,7 @@ void DrawCloudTube(Vec3 rotation, float t) {
   }
   glEnd();
   SecondUnit(false, CloudSlot);
-  glDepthRange(0, 1);
-  glDepthFunc(GL_LESS);
-  glDepthMask(GL_TRUE);
+  EndBackdrop();
 }
 
 uint32_t MeshTexture(const Scene3ds* scene, const SceneObject* mesh) {

@@ -17,6 +17,24 @@ void AdditiveBlend() {
 
 void BlendOff() { glDisable(GL_BLEND); }
 
+namespace {
+GLint backdropDepthFunc = GL_LESS;
+}
+
+void BeginBackdrop() {
+  glGetIntegerv(GL_DEPTH_FUNC, &backdropDepthFunc);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDepthRange(1, 1);
+  glDepthMask(GL_FALSE);
+}
+
+void EndBackdrop() {
+  glDepthRange(0, 1);
+  glDepthFunc(static_cast<GLenum>(backdropDepthFunc));
+  glDepthMask(GL_TRUE);
+}
+
 // The full-screen overlays draw one quad at eye depth -3.6: identity, a translation of
 // -1.6, the quad at z = -2. Vertex order: lower-left, upper-left, upper-right, lower-right.
 static void BeginOverlay() {

@@ -14,6 +14,13 @@ void ClearFrame();  // colour and depth buffers
 void EndFrame();    // present the frame
 void AdditiveBlend();  // blend ONE, ONE, blending on
 void BlendOff();
+// A backdrop drawn after what stands in front of it: between these calls everything lands
+// at the far plane, depth-tested (LEQUAL) without depth writes, so it fills just the
+// pixels nothing has been drawn on, the picture it gives drawn first without a depth
+// test, and its texels hidden behind are never fetched. After: depth test on with the
+// depth function found, depth range 0..1, depth writes on.
+void BeginBackdrop();
+void EndBackdrop();
 
 // Frame times (1 - amount). After: depth test and texturing on, blending off (DST_COLOR, ZERO).
 void FadeToBlack(float amount);
