@@ -845,7 +845,13 @@ TEST(SceneLoaderAgainstLib3ds, BakedScenesAgree) {
     ASSERT_TRUE(LoadScene(scene, path.c_str()));
     CompareWithLib3ds(scene, file);
     int lights = 0;
-    for (Lib3dsLight* l = file->lights; l; l = l->next) ++lights;
+    for (Lib3dsLight* l = file->lights; l; l = l->next) {
+      ++lights;
+      // Each light's node is read by other tools as a light, not as a spot light's target
+      // (lib3ds files omni and spot light nodes alike as light nodes).
+      Lib3dsNode* node = lib3ds_file_node_by_name(file, l->name, LIB3DS_LIGHT_NODE);
+      EXPECT_NE(node, nullptr) << l->name;
+    }
     EXPECT_EQ(scene->lightCount, lights);
     ++compared;
     ReleaseScene(scene);

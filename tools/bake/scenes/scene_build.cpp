@@ -477,7 +477,7 @@ bool Write3ds(const BakeScene& scene, std::vector<uint8_t>* file, std::string* e
   for (const BakeLight& l : scene.lights) {
     // Spot lights have nodes the show reads (their position keys move them); omni light
     // nodes are written for other readers.
-    w.Begin(l.spot ? 0xB007 : 0xB006);
+    w.Begin(l.spot ? 0xB007 : 0xB005);
     w.NodeHeader(l.name, nodeId++);
     w.PointTrack(0xB020, l.track.empty() ? std::vector<PointKey>{{0, l.position}} : l.track);
     w.End();
