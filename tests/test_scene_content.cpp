@@ -38,13 +38,19 @@ struct SceneFile {
   const char* base;  // "maps/jungle": the .3ds, and the .vlo when `lighting`
   bool lighting, lightMaps;
   double seconds;  // the scene's length in the show
+  float fog[3];     // the scene's fog colour, also its clear colour
+  float fogDensity; // 0: the scene is drawn without fog
 };
 
 const SceneFile Scenes[] = {
-    {"maps/avion", false, false, 30},   {"maps/ball", false, false, 6},
-    {"maps/ball2", false, false, 51.5}, {"maps/jungle", true, false, 52},
-    {"maps/tunnel", true, false, 12},   {"maps/palace", true, true, 51.5},
-    {"maps/bain", true, false, 24},     {"maps/comput", true, false, 22},
+    {"maps/avion", false, false, 30, {0, 0, 0}, 0},
+    {"maps/ball", false, false, 6, {0, 0, 0}, 0},
+    {"maps/ball2", false, false, 51.5, {0, 0, 0}, 0},
+    {"maps/jungle", true, false, 52, {0.16f, 0.3f, 0.09f}, 0.0018f},
+    {"maps/tunnel", true, false, 12, {0.7f, 0.4f, 0.0f}, 0.003f},
+    {"maps/palace", true, true, 51.5, {0.2f, 0.06f, 0.0f}, 0.0045f},
+    {"maps/bain", true, false, 24, {0, 0, 0}, 0},
+    {"maps/comput", true, false, 22, {0, 0, 0}, 0.0001f},
 };
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
@@ -277,8 +283,8 @@ TEST_F(BakedContent, CreatureFilesAreWholeAndTheirCyclesLoop) {
   }
 }
 
-// Frames along the camera path: the picture has detail (its brightness varies) and most of
-// it is scene, not the clear colour.
+// Frames along the camera path, in the scene's own fog: the picture has detail (its
+// brightness varies) and most of it is scene, not fog or the clear colour.
 TEST_F(BakedContent, FramesAlongEachCameraPathShowTheScene) {
   for (const SceneFile& f : Scenes) {
     std::string path = std::string(f.base) + ".3ds";
@@ -295,10 +301,18 @@ TEST_F(BakedContent, FramesAlongEachCameraPathShowTheScene) {
       else LoadVertexLighting(scene, vlo.c_str());
     }
     DemoTimer timer((float)f.seconds);
+    const float fog[4] = {f.fog[0], f.fog[1], f.fog[2], 1};
+    const int fogLevel[3] = {(int)(fog[0] * 255 + 0.5f), (int)(fog[1] * 255 + 0.5f), (int)(fog[2] * 255 + 0.5f)};
+    if (f.fogDensity > 0) {
+      glFogi(GL_FOG_MODE, GL_EXP2);
+      glFogfv(GL_FOG_COLOR, fog);
+      glFogf(GL_FOG_DENSITY, f.fogDensity);
+      glEnable(GL_FOG);
+    }
     for (double share : {0.1, 0.5, 0.9}) {
       SCOPED_TRACE(share);
       timer.elapsed = (float)(f.seconds * share);
-      glClearColor(0, 0, 0, 1);
+      glClearColor(fog[0], fog[1], fog[2], 1);
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       AnimateScene(scene, timer);
       DrawScene(scene, timer, nullptr);
@@ -311,13 +325,14 @@ TEST_F(BakedContent, FramesAlongEachCameraPathShowTheScene) {
         double l = 0.3 * p[0] + 0.59 * p[1] + 0.11 * p[2];
         sum += l;
         sum2 += l * l;
-        if (p[0] + p[1] + p[2] > 12) lit++;
+        if (std::abs(p[0] - fogLevel[0]) + std::abs(p[1] - fogLevel[1]) + std::abs(p[2] - fogLevel[2]) > 12) lit++;
       }
       double mean = sum / count, spread = std::sqrt(std::max(0.0, sum2 / count - mean * mean));
       EXPECT_GT(spread, 8.0) << "mean " << mean;
       // The plane flies in a night sky; every other scene surrounds its camera.
       EXPECT_GT(lit, count * (std::string(f.base) == "maps/avion" ? 0.05 : 0.5));
     }
+    glDisable(GL_FOG);
     ReleaseScene(scene);
   }
 }
