@@ -39,6 +39,7 @@ struct SoundStream {
   long rate = 0;
   bool failed = false;    // did not open or decode: plays as silence
   bool finished = false;  // the end of the file was reached
+  int emptyReads = 0;     // reads in a row that gave no samples and no end
 };
 
 namespace {
@@ -165,6 +166,7 @@ bool EnsureDecoder(SoundStream* stream, int mixRate) {
 
 void Rewind(SoundStream* stream) {
   stream->finished = false;
+  stream->emptyReads = 0;
   if (!stream->decoder) return;  // not opened yet: it will start at the beginning
   if (mpg123_seek(stream->decoder, 0, SEEK_SET) < 0) {
     // A stream that cannot seek is reopened from scratch.
@@ -204,6 +206,10 @@ void DecodeBlock(SoundStream* stream, int mixRate, std::vector<int16_t>* out) {
     return;
   }
   size_t frames = done / 4;
+  // A decoder that keeps answering without samples or an end would keep this thread
+  // spinning; after that many reads the file is taken as ended.
+  stream->emptyReads = (frames == 0 && result == MPG123_OK) ? stream->emptyReads + 1 : 0;
+  if (stream->emptyReads > 1000) result = MPG123_DONE;
   if (frames > 0) {
     if (stream->resampler) {
       SDL_AudioStreamPut(stream->resampler, block.data(), (int)(frames * 4));
