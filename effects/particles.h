@@ -35,6 +35,12 @@ float ParticleTime();
 // particle with no lifetime (birth == death) counts as dead (0) rather than dividing by 0.
 float LifeFraction(const Particle& particle, float now);
 
+// Writes into core (s0, t0, s1, t1) the texture coordinates bounding the texels of
+// `texture` that are not pure white, over its two largest levels and widened by a texel
+// so that filtering at the edge reads only white; core is left as it was when the
+// texture is all white or cannot be read. Binds the texture.
+void FindTextureCore(uint32_t texture, float core[4]);
+
 class ParticleSystem {
  public:
   // Allocates `capacity` particles (none for a capacity below 1) and loads textureFile
@@ -73,6 +79,10 @@ class ParticleSystem {
   float size = 0;                 // half edge of the sprite quad, scene units
   float speed = 0;                // distance over a whole life; negative travels backwards
   uint32_t texture = 0;           // GL texture name of the sprite
+  // The part of the sprite texture that is not white, as texture coordinates (s0, t0,
+  // s1, t1). A multiplied sprite leaves the frame as it was wherever its texture is
+  // white, so DrawDirected covers only this part and saves the fill of the rest.
+  float core[4] = {0, 0, 1, 1};
   Vec3 cameraPosition;            // eye of the camera to draw for
   Vec3 cameraAngles;              // pitch, yaw, roll of that camera, degrees
   Vec3 emitterPosition;           // where new particles are born

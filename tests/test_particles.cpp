@@ -1,6 +1,10 @@
 // Particle systems: emission clock, pool bounds, expiry, and the two sprite styles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 #include "app/settings.h"
 #include "effects/particles.h"
 #include "platform/platform.h"
@@ -162,7 +166,60 @@ class ParticleDrawing : public HeadlessGL {
  protected:
   static Rgb Grey(int, int) { return Rgb{128, 128, 128}; }
   static Rgb WhiteTexel(int, int) { return Rgb{255, 255, 255}; }
+  // White all round a dark, shaded block over texels x 20..39, y 24..35.
+  static Rgb Blotch(int x, int y) {
+    if (x < 20 || x > 39 || y < 24 || y > 35) return Rgb{255, 255, 255};
+    return Rgb{40 + 5 * (x - 20), 60 + 10 * (y - 24), 200 - 4 * (x - 20)};
+  }
 };
+
+TEST_F(ParticleDrawing, MultipliedSpritesCoverOnlyTheTextureCoreAndLookTheSame) {
+  VirtualClock clock(1000);
+  ParticleDepthMask = false;
+  ParticleSystem smoke(10, nullptr, 4.0f, 100, 6.0f, 0.0f);
+  smoke.texture = MakeTexture(64, 64, Blotch);
+  FindTextureCore(smoke.texture, smoke.core);
+  // One texel of margin round the block, which is all this texture's first level holds.
+  EXPECT_FLOAT_EQ(smoke.core[0], 19 / 64.0f);
+  EXPECT_FLOAT_EQ(smoke.core[1], 23 / 64.0f);
+  EXPECT_FLOAT_EQ(smoke.core[2], 41 / 64.0f);
+  EXPECT_FLOAT_EQ(smoke.core[3], 37 / 64.0f);
+
+  smoke.emitterPosition = {1, -0.5f, -20};
+  smoke.cameraAngles = {10, 25, 5};  // a turned camera: the core must turn with the sprite
+  smoke.Update(true);
+  clock.Advance(100);
+  smoke.Update(true);
+  ASSERT_EQ(smoke.count, 1);
+  auto draw = [&]() {
+    glClearColor(0.8f, 0.6f, 0.9f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    smoke.DrawDirected(0, 0, 1);
+    return Frame();
+  };
+  std::vector<uint8_t> trimmed = draw();
+  const float whole[4] = {0, 0, 1, 1};
+  std::copy(whole, whole + 4, smoke.core);
+  std::vector<uint8_t> full = draw();
+  ASSERT_EQ(trimmed.size(), full.size());
+  size_t differing = 0, darkened = 0;
+  for (size_t i = 0; i < full.size(); i++) {
+    if (std::abs((int)full[i] - (int)trimmed[i]) > 1) differing++;
+  }
+  for (size_t i = 0; i < full.size(); i += 4) {
+    if (full[i + 1] < 140) darkened++;
+  }
+  EXPECT_EQ(differing, 0u);
+  EXPECT_GT(darkened, 1000u);  // the block is on screen, so the comparison means something
+
+  // An all-white texture keeps the whole quad.
+  float core[4] = {0, 0, 1, 1};
+  uint32_t white = MakeTexture(16, 16, WhiteTexel);
+  FindTextureCore(white, core);
+  EXPECT_EQ(core[0], 0.0f);
+  EXPECT_EQ(core[3], 1.0f);
+  glClearColor(0, 0, 0, 0);
+}
 
 TEST_F(ParticleDrawing, DirectedSmokeDarkensAndTravelsAgainstANegativeSpeed) {
   VirtualClock clock(1000);
