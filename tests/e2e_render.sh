@@ -121,6 +121,12 @@ fi
   fail "--scene balls failed"
 expected="$(for i in $(seq 10 19); do printf 'frame-%06d.png\n' "$i"; done)"
 [ "$(ls scene)" = "$expected" ] || fail "--scene --from --to wrote: $(ls scene | tr '\n' ' ')"
+# Chosen frames alone: the run ends after the last of them, not with the scene.
+"$render" --quiet --scene balls --fps 10 --size $size --at 0.5,1.2 --out chosen >chosen.txt 2>&1 ||
+  fail "--scene balls --at failed"
+[ "$(ls chosen | tr '\n' ' ')" = "frame-000005.png frame-000012.png " ] ||
+  fail "--at 0.5,1.2 wrote: $(ls chosen | tr '\n' ' ')"
+grep -q "^13 frames (1.30 s of show)" chosen.txt || fail "--at 0.5,1.2 ran: $(cat chosen.txt)"
 # A scene of the second track hears it from the start at the show's volume.
 "$render" --quiet --scene scroll --to 1 --size $size --video scroll.mp4 >scroll.txt 2>&1 ||
   fail "--scene scroll --video failed"
