@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include <cstring>
+
 #include "app/gl.h"
 #include "app/settings.h"
 #include "assets/manifest.h"
@@ -110,15 +112,29 @@ uint32_t MeshTexture(const Scene3ds* scene, const SceneObject* mesh) {
   return scene->textures[i].texture;
 }
 
+// The bomber's skin faces outwards and its parts close on one another, so their back
+// faces never show and are left out: a frame has some 24000 small faces, and each one
+// costs the rasteriser whole blocks of pixels. Only the engine nacelles and the gun
+// barrels are open tubes whose insides are seen through their ends.
+bool ShowsInside(const SceneObject* mesh) {
+  return strncmp(mesh->name, "engine", 6) == 0 || strcmp(mesh->name, "?intakes") == 0 ||
+         strcmp(mesh->name, "guns") == 0;
+}
+
 // The meshes are stored in world coordinates: the camera view is their whole transform.
 void DrawPlaneMeshes(Vec3 rotation, Vec3 eye, float t) {
   Scene3ds* scene = PlaneScene;
   if (!scene || scene->objectCount == 0) return;
   scene->Rewind();
+  glCullFace(GL_BACK);
   for (uint32_t n = 0; n < scene->objectCount; ++n) {
     SceneObject* mesh = scene->cursor;
     scene->Advance();
     if (mesh->kind != KindMesh || !mesh->vertices || !mesh->faces) continue;
+    if (ShowsInside(mesh))
+      glDisable(GL_CULL_FACE);
+    else
+      glEnable(GL_CULL_FACE);
     CameraView(rotation, eye);
     glBindTexture(GL_TEXTURE_2D, MeshTexture(scene, mesh));
     bool clouds = mesh->reflective;
@@ -144,6 +160,7 @@ void DrawPlaneMeshes(Vec3 rotation, Vec3 eye, float t) {
     glEnd();
     if (clouds) SecondUnit(false, CloudSlot);
   }
+  glDisable(GL_CULL_FACE);
   scene->Rewind();
 }
 
