@@ -305,19 +305,26 @@ void DrawGrid(SceneGrid* grid, const DemoTimer& timer) {
       if (grid->hasModelAnchors) DrawModelAnchors(grid, timer);
       BeginAdditivePass();
     }
-    for (int32_t v = 0; v < grid->visibleCount; v++) {
-      int32_t index = pass == 0 ? nearFirst[v].second : grid->visibleCells[v];
-      if (index < 0 || index >= cellCount) continue;
-      GridCell& cell = grid->cells[index];
-      scene->Rewind();
-      for (int32_t k = 0; k < scene->objectCount; k++) {
-        SceneObject* node = scene->cursor;
-        if (k < cell.nodeCount) {
-          NodeFaceList& list = cell.nodeLists[k];
-          if (PassMatches(node, pass) && list.faceCount > 0 && node->kind == KindMesh)
-            DrawFaceList(scene, node, list.faceIndices, list.faceCount, &list.compiled);
+    // The opaque pass draws its solid faces before its alpha-tested ones (leaves, fronds,
+    // banners): those then find in the depth buffer most of what hides them, and the
+    // rasteriser passes over it (a twentieth of the jungle's frame). The depth test keeps
+    // the nearest face either way.
+    for (int masked = 0; masked < (pass == 0 ? 2 : 1); masked++) {
+      for (int32_t v = 0; v < grid->visibleCount; v++) {
+        int32_t index = pass == 0 ? nearFirst[v].second : grid->visibleCells[v];
+        if (index < 0 || index >= cellCount) continue;
+        GridCell& cell = grid->cells[index];
+        scene->Rewind();
+        for (int32_t k = 0; k < scene->objectCount; k++) {
+          SceneObject* node = scene->cursor;
+          if (k < cell.nodeCount) {
+            NodeFaceList& list = cell.nodeLists[k];
+            if (PassMatches(node, pass) && list.faceCount > 0 && node->kind == KindMesh &&
+                (pass == 1 || node->alphaMasked == masked))
+              DrawFaceList(scene, node, list.faceIndices, list.faceCount, &list.compiled);
+          }
+          scene->Advance();
         }
-        scene->Advance();
       }
     }
     scene->Rewind();

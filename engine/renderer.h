@@ -8,10 +8,11 @@
 // Both draws run two passes, opaque meshes then additive meshes (depth writes off,
 // blending ONE, ONE), and finish with the emitters. Faces are not sorted by depth: the
 // order is cell order, then node order, then face order; only DrawGrid's opaque pass takes
-// the visible cells nearest to the eye first, which the depth test makes the same picture. Texture unit 0 carries a mesh's
-// material, unit 1 either the face's light map or the scene's reflection texture; neither
-// unit's environment is changed, so both modulate. Without the multitexture extension the
-// second layer is left out.
+// the visible cells nearest to the eye first, solid meshes before alpha-tested ones, which
+// the depth test makes the same picture. Texture unit 0 carries a mesh's material, unit 1
+// either the face's light map or the scene's reflection texture; neither unit's
+// environment is changed, so both modulate. Without the multitexture extension the second
+// layer is left out.
 //
 // State left behind by DrawGrid and DrawScene: blending off, depth writes and depth test
 // on, unit 0 selected with texturing on, unit 1 texturing off, alpha test off, the

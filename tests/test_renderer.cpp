@@ -354,6 +354,41 @@ TEST_F(Renderer, AlphaMaskedMeshIsCutOutAndOneKeyMeansUntransformed) {
   ReleaseScene(scene);
 }
 
+// The grid draws its solid meshes before its alpha-tested ones; the picture is the one
+// the list order gives: cut-outs show what lies behind them, whichever comes first.
+TEST_F(Renderer, GridDrawShowsSolidAndCutOutMeshesInEitherOrder) {
+  Scene3ds* scene = new Scene3ds;
+  int white = AddTexture(scene, MakeTexture(2, 2, White));
+  int masked = AddTexture(scene, RgbaTexture(8, 8, [](int x, int) -> uint32_t {
+    return x < 4 ? 0x000000ffu : 0xff00ff00u;  // left: red, transparent; right: green
+  }));
+  // A leaf in front of the wall and one behind it, both listed before the wall.
+  AddQuad(scene, "%%front", -8, 8, -4, 4, -20)->textureIndex = masked;
+  AddQuad(scene, "%%behind", -16, 16, -6, 6, -30)->textureIndex = masked;
+  AddQuad(scene, "wall", -6, 6, -3, 3, -25, {1, 0, 0})->textureIndex = white;
+  AddCamera(scene, {0, 0, 0}, {0, 0, 0});
+  SceneGrid grid(scene);
+  glClearColor(0, 0, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  DrawGrid(&grid, timer);
+  ASSERT_GT(grid.visibleCount, 0);
+  Rgb throughFront = Pixel(ScreenX(-2, -20), 384);  // the front leaf's cut-out: the wall
+  Rgb front = Pixel(ScreenX(2, -20), 384);          // its kept half
+  Rgb aside = Pixel(ScreenX(-14, -30), 384);  // past the others: the far leaf's cut-out
+  Rgb farKept = Pixel(ScreenX(14, -30), 384);  // and its kept half
+  EXPECT_EQ(throughFront.r, 255);
+  EXPECT_EQ(throughFront.g, 0);
+  EXPECT_EQ(front.g, 255);
+  EXPECT_EQ(front.r, 0);
+  EXPECT_EQ(aside.b, 255);
+  EXPECT_EQ(aside.r + aside.g, 0);
+  EXPECT_EQ(farKept.g, 255);
+  ExpectStateLeftBehind();
+  glClearColor(0, 0, 0, 0);
+  glAlphaFunc(GL_ALWAYS, 0);
+  ReleaseScene(scene);
+}
+
 TEST_F(Renderer, GridDrawShowsTheSkyBoxBehindTheVisibleCells) {
   Scene3ds* scene = new Scene3ds;
   int white = AddTexture(scene, MakeTexture(2, 2, White));
