@@ -3,7 +3,6 @@
 #include "scenes/night_flight.h"
 
 #include <cstdlib>
-
 #include <cstring>
 
 #include "app/gl.h"

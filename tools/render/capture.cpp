@@ -163,9 +163,7 @@ void StartCapture(Capture* capture) {
   endFrame = o.toSeconds >= 0 ? lround(o.toSeconds * o.fps) : LONG_MAX;
   atFrames.clear();
   for (double t : o.at) atFrames.push_back(lround(t * o.fps));
-  // Chosen frames alone: the run has nothing left to write after the last of them.
-  if (!atFrames.empty() && !capture->video && !capture->sheet)
-    endFrame = std::min(endFrame, *std::max_element(atFrames.begin(), atFrames.end()) + 1);
+  if (ChosenFramesEnd(o) >= 0) endFrame = std::min(endFrame, ChosenFramesEnd(o));
   nextFrame = 0;
   nextTile = 0;
   haveHeld = false;

@@ -218,8 +218,7 @@ int main(int argc, char** argv) {
   if (only < 0)
     for (const SceneEntry& e : Scenes) expected += e.seconds;
   if (o.toSeconds >= 0) expected = std::min(expected, o.toSeconds);
-  if (!o.at.empty() && o.video.empty() && o.contactSheet.empty())
-    expected = std::min(expected, *std::max_element(o.at.begin(), o.at.end()) + 1.0 / o.fps);
+  if (ChosenFramesEnd(o) >= 0) expected = std::min(expected, ChosenFramesEnd(o) / (double)o.fps);
   capture.expectedFrames = std::max(0L, lround((expected - o.fromSeconds) * o.fps));
   if (o.bench) {
     MeasureFloor(&report);

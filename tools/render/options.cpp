@@ -1,6 +1,7 @@
 // tools/render/options.cpp - parsing and checking the renderer's command line.
 #include "tools/render/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -203,4 +204,9 @@ ParseResult ParseRenderOptions(int argc, char** argv, RenderOptions* o) {
     if (!ok) return ParseBad;
   }
   return Check(o, everyGiven) ? ParseRun : ParseBad;
+}
+
+long ChosenFramesEnd(const RenderOptions& o) {
+  if (o.at.empty() || !o.video.empty() || !o.contactSheet.empty()) return -1;
+  return lround(*std::max_element(o.at.begin(), o.at.end()) * o.fps) + 1;
 }

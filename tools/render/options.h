@@ -39,4 +39,7 @@ enum ParseResult { ParseRun, ParseHelp, ParseBad };
 // Parses argv into `options`. On ParseBad a message naming the fault has been written to
 // standard error; the program then ends with status 2.
 ParseResult ParseRenderOptions(int argc, char** argv, RenderOptions* options);
+// When --at frames are the only output, the run has nothing to write after the last of
+// them: the output frame just past it. -1 otherwise.
+long ChosenFramesEnd(const RenderOptions& options);
 extern const char* const RenderUsage;
