@@ -45,6 +45,7 @@ bad "--to" --out f --from 3 --to 2
 bad "--json goes with --bench" --out f --json x.json
 bad "--pad" --out f --pad 1920x1080
 bad "smaller" --video v.mp4 --pad 300x200
+bad "even height" --video v.mp4 --size 324x243
 bad "--window" --window --video v.mp4
 bad "--every" --out f --every 2
 bad "before --from" --out f --from 5 --at 1,6
@@ -115,6 +116,12 @@ fi
   fail "--pad failed"
 [ "$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 pad.mp4 | head -1)" = "428,240" ] ||
   fail "--pad gave $(ffprobe -v error -show_entries stream=width,height -of csv=p=0 pad.mp4)"
+
+# An odd height fits a padded video, with the picture one pixel above the middle.
+"$render" --quiet --video odd.mp4 --size 324x243 --pad 432x244 --fps 8 --to 0.5 >/dev/null 2>&1 ||
+  fail "--size 324x243 --pad 432x244 failed"
+[ "$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 odd.mp4 | head -1)" = "432,244" ] ||
+  fail "--pad 432x244 gave $(ffprobe -v error -show_entries stream=width,height -of csv=p=0 odd.mp4)"
 
 # One scene, from its second 1 to 2 at 10 fps: exactly frames 10 to 19.
 "$render" --quiet --scene balls --from 1 --to 2 --fps 10 --size $size --out scene >/dev/null 2>&1 ||

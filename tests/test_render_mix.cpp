@@ -1,6 +1,7 @@
 // The offline renderer's pieces that decide what a capture contains: the music's event
 // list on the show's clock, the plan and mix of the sound track, whole-file decoding, the
-// frame-time summaries, the contact sheet's layout, and the command line's values.
+// frame-time summaries, the contact sheet's layout, the frames'
+// conversion for the encoder, and the command line's values.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,6 +17,7 @@
 #include "tools/render/audio_mix.h"
 #include "tools/render/bench_stats.h"
 #include "tools/render/contact_sheet.h"
+#include "tools/render/frame_yuv.h"
 #include "tools/render/option_parse.h"
 #include "tools/render/options.h"
 
@@ -285,4 +287,72 @@ TEST(RenderOptionValues, AtTimesMustFallOnWrittenFrames) {
   EXPECT_EQ(parse({"--out", "f", "--fps", "10", "--to", "3", "--at", "2.99"}), ParseBad);
   // --fps given after --at still counts.
   EXPECT_EQ(parse({"--out", "f", "--to", "3", "--at", "2.99", "--fps", "100"}), ParseRun);
+}
+
+namespace {
+// A frame of one colour, RGBA from the top.
+std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> f((size_t)w * h * 4);
+  for (size_t i = 0; i < f.size(); i += 4) f[i] = r, f[i + 1] = g, f[i + 2] = b, f[i + 3] = 77;
+  return f;
+}
+}  // namespace
+
+TEST(FrameYuv, VideoRangeColoursAndTheMeanOfEachBlock) {
+  YuvLayout l;
+  ASSERT_TRUE(PlanYuvLayout(4, 2, 0, 0, &l));
+  std::vector<uint8_t> out;
+  struct Case { uint8_t r, g, b, y, u, v; };
+  // White and black at the ends of video range; greys without colour; the primaries.
+  for (Case c : {Case{255, 255, 255, 235, 128, 128}, Case{0, 0, 0, 16, 128, 128},
+                 Case{128, 128, 128, 126, 128, 128}, Case{255, 0, 0, 81, 90, 240},
+                 Case{0, 255, 0, 145, 54, 34}, Case{0, 0, 255, 41, 240, 110}}) {
+    RgbaToYuv420(Solid(4, 2, c.r, c.g, c.b).data(), l, &out);
+    ASSERT_EQ(out.size(), 12u);
+    for (int i = 0; i < 8; i++) EXPECT_EQ(out[i], c.y) << (int)c.r << "," << (int)c.g << "," << (int)c.b;
+    for (int i = 8; i < 10; i++) EXPECT_EQ(out[i], c.u) << (int)c.r << "," << (int)c.g << "," << (int)c.b;
+    for (int i = 10; i < 12; i++) EXPECT_EQ(out[i], c.v) << (int)c.r << "," << (int)c.g << "," << (int)c.b;
+  }
+  // The left block is half white, half black, on its two rows in opposite order; the
+  // right block is black. Luma stays per pixel, chroma is each block's mean.
+  std::vector<uint8_t> f = Solid(4, 2, 0, 0, 0);
+  for (int p : {0, 5}) f[p * 4] = f[p * 4 + 1] = f[p * 4 + 2] = 255;
+  f[1 * 4] = 255;  // one red pixel beside the first white one
+  RgbaToYuv420(f.data(), l, &out);
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 8),
+            (std::vector<uint8_t>{235, 81, 16, 16, 16, 235, 16, 16}));
+  // Mean of white, red, black and white: r 191.25, g 127.5, b 127.5.
+  EXPECT_EQ(out[8], 119);
+  EXPECT_EQ(out[10], 156);
+  EXPECT_EQ(out[9], 128);
+  EXPECT_EQ(out[11], 128);
+}
+
+TEST(FrameYuv, PaddingCentresThePictureOnBlack) {
+  YuvLayout l;
+  // Odd sides, or a video smaller than the picture, cannot be stored.
+  EXPECT_FALSE(PlanYuvLayout(4, 3, 0, 0, &l));
+  EXPECT_FALSE(PlanYuvLayout(4, 2, 6, 3, &l));
+  EXPECT_FALSE(PlanYuvLayout(4, 2, 2, 2, &l));
+  // An odd picture on an even video; the left margin is odd (3 of 10 pixels).
+  ASSERT_TRUE(PlanYuvLayout(4, 3, 10, 4, &l));
+  EXPECT_EQ(l.left, 3);
+  EXPECT_EQ(l.top, 0);
+  std::vector<uint8_t> out;
+  RgbaToYuv420(Solid(4, 3, 255, 255, 255).data(), l, &out);
+  ASSERT_EQ(out.size(), YuvFrameBytes(l));
+  ASSERT_EQ(out.size(), 60u);
+  for (int y = 0; y < 4; y++) {
+    for (int x = 0; x < 10; x++) {
+      bool inside = y < 3 && x >= 3 && x < 7;
+      EXPECT_EQ(out[y * 10 + x], inside ? 235 : 16) << x << "," << y;
+    }
+  }
+  // Chroma of white and black is neutral whatever the mix.
+  for (size_t i = 40; i < out.size(); i++) EXPECT_EQ(out[i], 128) << i;
+  // A red picture: the block that straddles the left edge holds one red column of two.
+  RgbaToYuv420(Solid(4, 3, 255, 0, 0).data(), l, &out);
+  EXPECT_EQ(out[40 + 1], 109);  // half way from neutral to red's 90
+  EXPECT_EQ(out[40 + 2], 90);
+  EXPECT_EQ(out[40 + 0], 128);
 }

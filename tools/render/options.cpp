@@ -103,6 +103,12 @@ bool Check(RenderOptions* o, bool everyGiven) {
   if (o->padWidth && (o->padWidth < o->width || o->padHeight < o->height))
     return Bad("--pad %dx%d is smaller than the frame (%dx%d)", o->padWidth, o->padHeight,
                o->width, o->height);
+  // H.264 stores colour at half the resolution in both directions: the video's sides
+  // must be even. A 4:3 width that is not a multiple of 8 gives an odd height.
+  if (!o->video.empty() && !o->padWidth && o->height % 2)
+    return Bad("--video needs an even height: %dx%d has an odd one (take a width that is a "
+               "multiple of 8, like 1024x768, or --pad onto an even size)",
+               o->width, o->height);
   if (o->toSeconds >= 0 && o->toSeconds <= o->fromSeconds)
     return Bad("--to (%g) must come after --from (%g)", o->toSeconds, o->fromSeconds);
   // A time outside the written frames would silently give no picture. Compared as the

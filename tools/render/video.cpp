@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "tools/render/audio_mix.h"
+#include "tools/render/frame_yuv.h"
 
 bool CommandOnPath(const char* name) {
   const char* path = getenv("PATH");
@@ -39,15 +40,18 @@ bool VideoEncoder::Open(const std::string& file, int width, int height, int fps,
   path = file;
   videoPath = file + ".video.mp4";
   audioPath = file + ".audio.wav";
-  frameBytes = (size_t)width * height * 4;
+  if (!PlanYuvLayout(width, height, padWidth, padHeight, &layout)) {
+    fprintf(stderr, "vellumar2-render: a %dx%d video cannot hold %dx%d frames (its sides must "
+                    "be even)\n", padWidth > 0 ? padWidth : width, padHeight > 0 ? padHeight : height,
+            width, height);
+    return false;
+  }
   // A vanished ffmpeg must show up as a failed write, not end this program.
   signal(SIGPIPE, SIG_IGN);
-  std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -y -f rawvideo -pix_fmt rgba";
-  command += " -video_size " + std::to_string(width) + "x" + std::to_string(height);
+  // The frames arrive converted and padded (tools/render/frame_yuv.h): ffmpeg only encodes.
+  std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -y -f rawvideo -pix_fmt yuv420p";
+  command += " -video_size " + std::to_string(layout.width) + "x" + std::to_string(layout.height);
   command += " -framerate " + std::to_string(fps) + " -i -";
-  if (padWidth > 0)
-    command += " -vf " + ShellQuote("pad=" + std::to_string(padWidth) + ":" +
-                                    std::to_string(padHeight) + ":(ow-iw)/2:(oh-ih)/2:black");
   // The encoder shares two cores with the renderer, which keeps both busy: ultrafast
   // needs half the encoding time of superfast for files about 1.7 times as large, and a
   // capture takes an eighth less time; crf 18 is visually lossless for pictures like these.
@@ -63,7 +67,8 @@ bool VideoEncoder::Open(const std::string& file, int width, int height, int fps,
 
 bool VideoEncoder::Write(const uint8_t* rgba) {
   if (!pipe || failed) return false;
-  if (fwrite(rgba, 1, frameBytes, pipe) != frameBytes) {
+  RgbaToYuv420(rgba, layout, &converted);
+  if (fwrite(converted.data(), 1, converted.size(), pipe) != converted.size()) {
     fprintf(stderr, "vellumar2-render: ffmpeg stopped taking frames (see its message above)\n");
     failed = true;
   }

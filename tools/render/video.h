@@ -1,6 +1,6 @@
 // tools/render/video.h - H.264 video through the ffmpeg command.
 //
-// Owns: finding ffmpeg, the encoder process fed raw RGBA frames through a pipe (it
+// Owns: finding ffmpeg, the encoder process fed converted frames through a pipe (it
 // encodes while the show renders, on the other core), and the final step that muxes the
 // mixed music (a WAV file) into the MP4. The encoder writes FILE.video.mp4 beside FILE
 // and the music goes to FILE.audio.wav; the mux then writes FILE, and both temporary
@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "tools/render/frame_yuv.h"
 
 // True when an executable of that name is on the PATH.
 bool CommandOnPath(const char* name);
@@ -31,7 +33,8 @@ class VideoEncoder {
  private:
   std::string path, videoPath, audioPath;
   FILE* pipe = nullptr;
-  size_t frameBytes = 0;
+  YuvLayout layout;
+  std::vector<uint8_t> converted;
   bool failed = false;
 };
 
