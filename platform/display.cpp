@@ -406,7 +406,11 @@ std::vector<uint8_t> PlatformReadFrame(int* width, int* height) {
   *width = *height = 0;
   if (!haveContext) return {};
   int w = frameWidth, h = frameHeight;
-  std::vector<uint8_t> rows((size_t)w * h * 4);
+  size_t rowBytes = (size_t)w * 4;
+  // A capture reads every frame: the rows GL gives are kept between calls, and the
+  // picture is built row by row without first being cleared.
+  static std::vector<uint8_t> rows;
+  rows.resize(rowBytes * h);
   GLint pack = 4;
   glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -414,9 +418,11 @@ std::vector<uint8_t> PlatformReadFrame(int* width, int* height) {
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
   glPixelStorei(GL_PACK_ALIGNMENT, pack);
   // GL's rows run from the bottom; pictures run from the top.
-  std::vector<uint8_t> frame(rows.size());
-  for (int y = 0; y < h; y++)
-    memcpy(&frame[(size_t)y * w * 4], &rows[(size_t)(h - 1 - y) * w * 4], (size_t)w * 4);
+  std::vector<uint8_t> frame;
+  frame.reserve(rows.size());
+  for (int y = h - 1; y >= 0; y--)
+    frame.insert(frame.end(), rows.begin() + (ptrdiff_t)(rowBytes * y),
+                 rows.begin() + (ptrdiff_t)(rowBytes * (y + 1)));
   *width = w;
   *height = h;
   return frame;

@@ -144,8 +144,10 @@ void OnPresent(void*) {
       int width = 0, height = 0;
       held = PlatformReadFrame(&width, &height);
       // The screen shows no alpha; the multiplied overlays carry the cleared alpha through,
-      // which a picture viewer would show as transparency.
-      for (size_t i = 3; i < held.size(); i += 4) held[i] = 255;
+      // which a picture viewer would show as transparency. Only the PNGs keep alpha: the
+      // video and the contact sheet read colour alone.
+      if (!run->options.outDir.empty())
+        for (size_t i = 3; i < held.size(); i += 4) held[i] = 255;
       haveHeld = !held.empty();
     }
     if (nextFrame >= endFrame) EscapeRequested = true;
