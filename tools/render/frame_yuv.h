@@ -26,5 +26,6 @@ size_t YuvFrameBytes(const YuvLayout& layout);
 
 // Converts RGBA rows from the top (alpha ignored) into out, resized to YuvFrameBytes.
 // Each chroma sample is the mean of its two by two pixels; the black around the picture
-// is part of that mean where a block straddles the edge.
+// is part of that mean where a block straddles the edge. A padded frame is laid out in
+// a scratch picture kept between calls (a capture converts every frame at one size).
 void RgbaToYuv420(const uint8_t* rgba, const YuvLayout& layout, std::vector<uint8_t>* out);

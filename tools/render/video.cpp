@@ -41,9 +41,10 @@ bool VideoEncoder::Open(const std::string& file, int width, int height, int fps,
   videoPath = file + ".video.mp4";
   audioPath = file + ".audio.wav";
   if (!PlanYuvLayout(width, height, padWidth, padHeight, &layout)) {
-    fprintf(stderr, "vellumar2-render: a %dx%d video cannot hold %dx%d frames (its sides must "
-                    "be even)\n", padWidth > 0 ? padWidth : width, padHeight > 0 ? padHeight : height,
-            width, height);
+    fprintf(stderr,
+            "vellumar2-render: a %dx%d video cannot hold %dx%d frames (its sides must be "
+            "even)\n",
+            padWidth > 0 ? padWidth : width, padHeight > 0 ? padHeight : height, width, height);
     return false;
   }
   // A vanished ffmpeg must show up as a failed write, not end this program.
