@@ -355,4 +355,13 @@ TEST(FrameYuv, PaddingCentresThePictureOnBlack) {
   EXPECT_EQ(out[40 + 1], 109);  // half way from neutral to red's 90
   EXPECT_EQ(out[40 + 2], 90);
   EXPECT_EQ(out[40 + 0], 128);
+  // A new layout starts from black: nothing of the last picture stays around the new one.
+  ASSERT_TRUE(PlanYuvLayout(2, 2, 10, 4, &l));
+  RgbaToYuv420(Solid(2, 2, 255, 255, 255).data(), l, &out);
+  for (int y = 0; y < 4; y++) {
+    for (int x = 0; x < 10; x++) {
+      bool inside = y >= 1 && y < 3 && x >= 4 && x < 6;
+      EXPECT_EQ(out[y * 10 + x], inside ? 235 : 16) << x << "," << y;
+    }
+  }
 }

@@ -49,11 +49,18 @@ void RgbaToYuv420(const uint8_t* rgba, const YuvLayout& layout, std::vector<uint
   uint8_t* vPlane = uPlane + (size_t)w * h / 4;
   const bool padded = layout.pictureWidth != w || layout.pictureHeight != h;
   // A padded frame is first laid on black in a full-size picture: the conversion below
-  // then needs no edge cases, and the padding costs one copy of rows.
+  // then needs no edge cases, and the padding costs one copy of rows. The black around
+  // the picture stays from one frame to the next while the layout does.
   static std::vector<uint8_t> canvas;
+  static YuvLayout canvasLayout;
   const uint8_t* src = rgba;
   if (padded) {
-    canvas.assign((size_t)w * h * 4, 0);
+    const YuvLayout& c = canvasLayout;
+    if (c.width != w || c.height != h || c.pictureWidth != layout.pictureWidth ||
+        c.pictureHeight != layout.pictureHeight || c.left != layout.left || c.top != layout.top) {
+      canvas.assign((size_t)w * h * 4, 0);
+      canvasLayout = layout;
+    }
     for (int y = 0; y < layout.pictureHeight; y++)
       memcpy(&canvas[((size_t)(y + layout.top) * w + layout.left) * 4],
              rgba + (size_t)y * layout.pictureWidth * 4, (size_t)layout.pictureWidth * 4);
